@@ -1,0 +1,21 @@
+// Texts: byte strings of code page 437 with an explicit length, and the few
+// operations the program needs on them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vistamere {
+
+using Text = std::string;
+
+Text UpperCase(const Text& text);
+Text TrimRight(const Text& text);
+Text RightChars(const Text& text, std::int32_t count);
+std::int32_t TextLength(const Text& text);
+Text Concat(const Text& first, const Text& second);
+bool TextEquals(const Text& first, const Text& second);
+// Sign character ("-" or a space) followed by the decimal digits.
+Text NumberToText(std::int64_t value);
+
+}  // namespace vistamere

@@ -1,0 +1,258 @@
+#include "console/text_console.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace vistamere {
+namespace {
+
+constexpr std::array<std::uint8_t, 7> kModifierScanCodes = {0x1D, 0x2A, 0x36, 0x38,
+                                                             0x3A, 0x45, 0x46};
+constexpr std::uint8_t kEscScanCode = 0x01;
+
+struct CapsLockPair {
+  std::uint8_t scan_code;
+  std::uint8_t plain;
+  std::uint8_t shifted;
+};
+
+// The digit and punctuation keys of the US layout, which Caps Lock must not change.
+constexpr std::array<CapsLockPair, 21> kCapsLockPairs = {{
+    {0x02, '1', '!'}, {0x03, '2', '@'},  {0x04, '3', '#'}, {0x05, '4', '$'}, {0x06, '5', '%'},
+    {0x07, '6', '^'}, {0x08, '7', '&'},  {0x09, '8', '*'}, {0x0A, '9', '('}, {0x0B, '0', ')'},
+    {0x0C, '-', '_'}, {0x0D, '=', '+'},  {0x1A, '[', '{'}, {0x1B, ']', '}'}, {0x27, ';', ':'},
+    {0x28, '\'', '"'}, {0x29, '`', '~'}, {0x2B, '\\', '|'}, {0x33, ',', '<'}, {0x34, '.', '>'},
+    {0x35, '/', '?'},
+}};
+
+bool IsModifierScanCode(std::uint8_t scan) {
+  return std::find(kModifierScanCodes.begin(), kModifierScanCodes.end(), scan) !=
+         kModifierScanCodes.end();
+}
+
+bool IsAltLetterScanCode(std::uint8_t scan) {
+  return (scan >= 0x10 && scan <= 0x19) || (scan >= 0x1E && scan <= 0x26) ||
+         (scan >= 0x2C && scan <= 0x32);
+}
+
+std::uint8_t CapsLockCorrection(std::uint8_t c, std::uint8_t scan, std::uint32_t state) {
+  if ((state & kCapsLockOn) == 0) return c;
+  for (const CapsLockPair& pair : kCapsLockPairs) {
+    if (pair.scan_code != scan) continue;
+    if ((state & kShiftPressed) != 0) return c == pair.plain ? pair.shifted : c;
+    return c == pair.shifted ? pair.plain : c;
+  }
+  return scan == kEscScanCode ? 0x1B : c;
+}
+
+Text ExtendedKey(std::uint8_t scan) { return Text{'\0', static_cast<char>(scan)}; }
+
+}  // namespace
+
+std::optional<Text> KeyStringOf(const KeyEventRecord& key) {
+  if (!key.key_down) return std::nullopt;
+  const std::uint8_t c = key.character;
+  const auto s = static_cast<std::uint8_t>(key.scan_code & 0xFF);
+  const std::uint32_t m = key.control_state;
+  if (c != 0) {
+    if ((m & (kRightAltPressed | kLeftAltPressed)) != 0 && IsAltLetterScanCode(s)) {
+      return ExtendedKey(s);
+    }
+    return Text(1, static_cast<char>(CapsLockCorrection(c, s, m)));
+  }
+  if (s == kEscScanCode) return Text(1, static_cast<char>(CapsLockCorrection(c, s, m)));
+  if (IsModifierScanCode(s)) return std::nullopt;
+  return ExtendedKey(s);
+}
+
+TextConsole::TextConsole(ConsoleDevice& device) : device_(device) {
+  CursorInfo info{0, false};
+  if (device_.GetCursorInfo(info) && info.size > 0) {
+    state_.CursorSize = info.size;
+    state_.CursorVisible = info.visible;
+  } else {
+    state_.CursorSize = 10;
+    state_.CursorVisible = true;
+    device_.SetCursorInfo({10, true});
+  }
+}
+
+ScreenBufferInfo TextConsole::ReadInfo() {
+  ScreenBufferInfo info;
+  device_.GetScreenBufferInfo(info);
+  return info;
+}
+
+void TextConsole::SetCursorVisibility(bool visible) {
+  device_.SetCursorInfo({state_.CursorSize, visible});
+}
+
+void TextConsole::SetScreenSize(std::int32_t rows, std::int32_t columns) {
+  if (static_cast<std::uint32_t>(columns) > 9999 || static_cast<std::uint32_t>(rows) > 9999) {
+    return;
+  }
+  const ScreenBufferInfo info = ReadInfo();
+  device_.SetScreenBufferSize(std::max(columns, info.columns), std::max(rows, info.rows));
+  device_.SetWindowInfo({0, 0, columns - 1, rows - 1});
+  device_.SetScreenBufferSize(columns, rows);
+}
+
+void TextConsole::ClearScreen() {
+  if (state_.CursorVisible) {
+    SetCursorVisibility(false);
+    state_.CursorOverride = true;
+  }
+  const ScreenBufferInfo info = ReadInfo();
+  const int count = info.columns * info.rows;
+  device_.FillOutputCharacter(' ', count, 0, 0);
+  device_.FillOutputAttribute(state_.Attribute(), count, 0, 0);
+  Locate(1, 1);
+  if (state_.CursorOverride) {
+    SetCursorVisibility(true);
+    state_.CursorOverride = false;
+  }
+}
+
+void TextConsole::Locate(std::int32_t row, std::int32_t column) {
+  const ScreenBufferInfo info = ReadInfo();
+  const int current_row = info.cursor_row + 1;
+  const int current_column = info.cursor_column + 1;
+  if (column < 1 || column > info.columns) column = current_column;
+  if (row < 1 || row > info.rows) row = current_row;
+  device_.SetCursorPosition(column - 1, row - 1);
+  state_.PendingWrap = false;
+  if (row < current_row) {
+    device_.Sleep(1);
+    device_.Sleep(1);
+  }
+}
+
+void TextConsole::ScrollUp() {
+  const ScreenBufferInfo info = ReadInfo();
+  device_.ScrollScreenBuffer({0, 1, info.columns - 1, info.rows - 1}, 0, 0,
+                             Cell{' ', state_.Attribute()});
+}
+
+void TextConsole::PrintText(const Text& text) {
+  if (text.empty()) return;
+  const ScreenBufferInfo info = ReadInfo();
+  int y = info.cursor_row + 1;
+  int x = info.cursor_column + 1;
+  const int columns = info.columns;
+  const int rows = info.rows;
+  std::vector<Cell> block;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    if (state_.PendingWrap) {
+      state_.PendingWrap = false;
+      ScrollUp();
+    }
+    const std::size_t k = std::min(text.size() - done, static_cast<std::size_t>(columns - x + 1));
+    block.clear();
+    for (std::size_t i = 0; i < k; ++i) {
+      block.push_back(Cell{static_cast<std::uint8_t>(text[done + i]), state_.Attribute()});
+    }
+    device_.WriteOutput(x - 1, y - 1, block);
+    done += k;
+    x += static_cast<int>(k);
+    if (x > columns) {
+      x = 1;
+      if (y < rows) {
+        ++y;
+      } else {
+        state_.PendingWrap = true;
+      }
+    }
+  }
+  const bool pending = state_.PendingWrap;
+  Locate(y, x);
+  state_.PendingWrap = pending;
+}
+
+void TextConsole::PrintNewline() {
+  const ScreenBufferInfo info = ReadInfo();
+  const int y = info.cursor_row + 1;
+  if (y < info.rows) {
+    Locate(y + 1, 1);
+    return;
+  }
+  if (state_.PendingWrap) {
+    state_.PendingWrap = false;
+    ScrollUp();
+  }
+  ScrollUp();
+  Locate(info.rows, 1);
+}
+
+void TextConsole::PrintNumber(std::int64_t value) { PrintText(NumberToText(value) + " "); }
+
+std::optional<Text> TextConsole::PeekKey() {
+  InputRecord record;
+  while (device_.PeekInput(record)) {
+    if (record.type == InputEventType::kKey) {
+      if (auto key = KeyStringOf(record.key)) return key;
+    }
+    // A release, a modifier key alone or an event of another kind: drop it.
+    device_.ReadInput(record);
+  }
+  return std::nullopt;
+}
+
+Text TextConsole::WaitKey() {
+  for (;;) {
+    device_.Sleep(1);
+    if (auto key = PeekKey()) {
+      InputRecord consumed;
+      device_.ReadInput(consumed);
+      return *key;
+    }
+  }
+}
+
+void TextConsole::CursorBack() {
+  const ScreenBufferInfo info = ReadInfo();
+  if (state_.PendingWrap) {
+    state_.PendingWrap = false;
+    Locate(info.rows, info.columns);
+  } else if (info.cursor_column + 1 > 1) {
+    Locate(info.cursor_row + 1, info.cursor_column);
+  } else {
+    Locate(info.cursor_row, info.columns);
+  }
+}
+
+Text TextConsole::LineInput() {
+  if (!state_.CursorVisible) {
+    SetCursorVisibility(true);
+    state_.CursorOverride = true;
+  }
+  Text line;
+  line.reserve(kLineInputCapacity);
+  for (;;) {
+    const Text key = WaitKey();
+    if (key.size() != 1 || key[0] == '\0') continue;
+    const auto b = static_cast<std::uint8_t>(key[0]);
+    if (b == 0x08) {
+      if (!line.empty()) {
+        CursorBack();
+        PrintText(" ");
+        CursorBack();
+        line.pop_back();
+      }
+    } else if (b == 0x0D) {
+      PrintNewline();
+      break;
+    } else if (b >= 0x20 && line.size() < kLineInputCapacity) {
+      line.push_back(static_cast<char>(b));
+      PrintText(Text(1, static_cast<char>(b)));
+    }
+  }
+  if (state_.CursorOverride) {
+    SetCursorVisibility(state_.CursorVisible);
+    state_.CursorOverride = false;
+  }
+  return line;
+}
+
+}  // namespace vistamere

@@ -1,0 +1,20 @@
+// Sequential, seekable reading of a picture file's bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vistamere::picture {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to `size` bytes; returns how many were read (0 at the end or on an error).
+  virtual std::size_t Read(void* buffer, std::size_t size) = 0;
+  // Moves to an absolute offset; false when it lies beyond the end.
+  virtual bool Seek(std::uint64_t offset) = 0;
+  virtual std::uint64_t Position() const = 0;
+  virtual std::uint64_t Size() const = 0;
+};
+
+}  // namespace vistamere::picture

@@ -1,0 +1,35 @@
+// What every decoder takes and gives back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "picture/byte_source.h"
+#include "picture/row_sink.h"
+
+namespace vistamere::picture {
+
+struct DecodeRequest {
+  // The size the picture is going to be reduced to: a decoder that can
+  // decode at a smaller scale picks the smallest scale not below it.
+  std::uint32_t target_width = 1024;
+  std::uint32_t target_height = 512;
+  // Pictures with more pixels than this (as declared, before any scaling)
+  // are refused as too large.
+  std::uint64_t max_pixels = std::uint64_t{1} << 30;
+};
+
+enum class DecodeStatus {
+  kOk,         // every pixel delivered
+  kTruncated,  // some pixels delivered, then the data ended or broke
+  kFailed,     // nothing usable delivered
+};
+
+struct DecodeOutcome {
+  DecodeStatus status = DecodeStatus::kFailed;
+  // For a failure or a truncation: a short lower-case phrase that completes
+  // "cannot show 'NAME': ...", e.g. "corrupt BMP data", "picture too large".
+  std::string reason;
+};
+
+}  // namespace vistamere::picture

@@ -1,0 +1,26 @@
+// Opens a picture file, decodes it by its content and reduces it into a
+// canvas of the requested size, with bounded memory whatever its size.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "picture/canvas.h"
+#include "picture/decode.h"
+
+namespace vistamere::picture {
+
+// Progress of a load, 0 to 100; called now and then while a load runs.
+using ProgressCallback = std::function<void(int percent)>;
+
+struct LoadOutcome {
+  DecodeStatus status = DecodeStatus::kFailed;
+  std::string reason;  // completes "cannot show 'NAME': ..." when status is not kOk
+};
+
+// `path` is in the file system's encoding (UTF-8). On return the canvas is
+// width x height; what could not be decoded is black.
+LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canvas& canvas,
+                            const ProgressCallback& progress = {});
+
+}  // namespace vistamere::picture

@@ -1,0 +1,132 @@
+#include "toollibs/tool_libraries_impl.h"
+
+#include <cstring>
+
+#include "console/code_page_437.h"
+#include "picture/load_picture_file.h"
+#include "toollibs/builtin_ballpark.h"
+#include "toollibs/file_name.h"
+#include "toollibs/ole_string.h"
+
+namespace vistamere {
+namespace {
+
+// Largest drawing size we accept, per side.
+constexpr std::int32_t kMaxDrawingSide = 4096;
+
+// A file name as the user sees it in a notice: every byte as its code page
+// glyph, so that no byte of the name can act on the terminal.
+std::string VisibleName(const std::string& bytes) {
+  std::string shown;
+  char buffer[4];
+  for (const char c : bytes) {
+    const char32_t glyph = Cp437ToUnicode(static_cast<std::uint8_t>(c));
+    shown.append(buffer, static_cast<std::size_t>(AppendUtf8(glyph, buffer)));
+  }
+  return shown;
+}
+
+}  // namespace
+
+std::int32_t ToolLibraries::InitConsoleTools(std::intptr_t, std::int32_t, std::int32_t,
+                                             std::int32_t, std::int32_t*, std::int32_t) {
+  return 0;
+}
+
+char* ToolLibraries::ConsoleTitle(const char* title) {
+  // Hands back the title it replaces, as the caller may want to restore it.
+  char* previous =
+      SysAllocStringByteLen(title_.data(), static_cast<std::uint32_t>(title_.size()));
+  title_ = title != nullptr ? title : "";
+  if (host_ != nullptr) host_->SetTitle(Cp437ToUtf8(title_));
+  return previous;
+}
+
+// A terminal has no window icon, system menu or tool bar, and its window
+// state is the user's: these succeed and change nothing.
+std::int32_t ToolLibraries::ConsoleIcon(std::int32_t) { return 0; }
+std::int32_t ToolLibraries::DeleteWindowMenuItem(std::int32_t) { return 0; }
+std::int32_t ToolLibraries::ConsoleToolBar(std::int32_t, std::int32_t) { return 0; }
+std::int32_t ToolLibraries::ConsoleWindow(std::int32_t) { return 0; }
+
+std::int32_t ToolLibraries::ConsoleGfx(std::int32_t left, std::int32_t top, std::int32_t right,
+                                       std::int32_t bottom) {
+  if (left < 1 || top < 1 || right < left || bottom < top) return kBadRectangle;
+  window_.area = HoleRect{left, top, right, bottom};
+  window_.holes.clear();
+  return 0;
+}
+
+std::int32_t ToolLibraries::GfxTextHole(std::int32_t hole, std::int32_t left, std::int32_t top,
+                                        std::int32_t right, std::int32_t bottom) {
+  if (hole < 1 || hole > kMaxHoleNumber) return kBadHoleNumber;
+  if (!window_.area) return kNoGraphicsArea;
+  const HoleRect rect{left, top, right, bottom};
+  const HoleRect& area = *window_.area;
+  if (left > right || top > bottom || !area.Contains(left, top) ||
+      !area.Contains(right, bottom)) {
+    return kBadRectangle;
+  }
+  window_.holes[hole] = rect;
+  return 0;
+}
+
+std::int32_t ToolLibraries::GfxWindow(std::int32_t state) {
+  window_.shown = state != 0;
+  return 0;
+}
+
+// The size queries have nothing to prepare: the stretch call that follows
+// opens and decodes the file once.
+std::int32_t ToolLibraries::BitmapParam(const char*, std::int32_t) { return 0; }
+std::int32_t ToolLibraries::ImageParam(const char*, std::int32_t) { return 0; }
+
+std::int32_t ToolLibraries::StretchBitmap(const char* name, std::int32_t width,
+                                          std::int32_t height) {
+  return Stretch(name, width, height);
+}
+
+std::int32_t ToolLibraries::StretchImage(const char* name, std::int32_t width,
+                                         std::int32_t height) {
+  return Stretch(name, width, height);
+}
+
+std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::int32_t height) {
+  if (width < 1 || height < 1 || width > kMaxDrawingSide || height > kMaxDrawingSide) {
+    return kBadArgument;
+  }
+  ++window_.picture_version;
+  window_.notice.clear();
+  window_.notice_is_warning = false;
+  if (name == nullptr || *name == '\0') {
+    window_.canvas.Reset(width, height);
+    DrawBuiltinBallpark(window_.canvas);
+    return 0;
+  }
+  const std::string bytes = name;
+  const std::string shown = VisibleName(bytes);
+  picture::ProgressCallback progress;
+  if (host_ != nullptr) {
+    progress = [this, &shown](int percent) { host_->ShowLoadProgress(shown, percent); };
+  }
+  const picture::LoadOutcome outcome =
+      picture::LoadPictureFile(Cp437ToUtf8(bytes), width, height, window_.canvas, progress);
+  if (host_ != nullptr) host_->ShowLoadProgress(shown, -1);
+  if (outcome.status == picture::DecodeStatus::kOk) return 0;
+  window_.notice = "cannot show '" + shown + "': " + outcome.reason;
+  window_.notice_is_warning = outcome.status == picture::DecodeStatus::kTruncated;
+  return kPictureNotShown;
+}
+
+std::int32_t ToolLibraries::GfxRefresh(std::int32_t) {
+  ++window_.refresh_count;
+  return 0;
+}
+
+std::int32_t ToolLibraries::FillHole(std::int32_t hole) {
+  if (hole < 1 || hole > kMaxHoleNumber) return kBadHoleNumber;
+  window_.holes.erase(hole);
+  return 0;
+}
+
+}  // namespace vistamere

@@ -1,0 +1,53 @@
+// Our console and graphics tool libraries: they keep the graphics window
+// model that the platform renders, and leave what a terminal cannot do
+// (icons, menus, tool bars) undone.
+#pragma once
+
+#include <string>
+
+#include "toollibs/graphics_window.h"
+#include "toollibs/tool_host.h"
+#include "toollibs/tool_libraries.h"
+
+namespace vistamere {
+
+// Results other than 0.
+inline constexpr std::int32_t kBadHoleNumber = 1;
+inline constexpr std::int32_t kBadRectangle = 2;
+inline constexpr std::int32_t kNoGraphicsArea = 3;
+inline constexpr std::int32_t kBadArgument = 4;
+inline constexpr std::int32_t kPictureNotShown = 5;
+
+class ToolLibraries final : public ConsoleTools, public GraphicsTools {
+ public:
+  ToolLibraries(GraphicsWindow& window, ToolHost* host) : window_(window), host_(host) {}
+
+  std::int32_t InitConsoleTools(std::intptr_t instance, std::int32_t a, std::int32_t b,
+                                std::int32_t c, std::int32_t* d, std::int32_t e) override;
+  char* ConsoleTitle(const char* title) override;
+  std::int32_t ConsoleIcon(std::int32_t icon) override;
+  std::int32_t DeleteWindowMenuItem(std::int32_t item) override;
+  std::int32_t ConsoleToolBar(std::int32_t a, std::int32_t b) override;
+  std::int32_t ConsoleWindow(std::int32_t state) override;
+  std::int32_t ConsoleGfx(std::int32_t left, std::int32_t top, std::int32_t right,
+                          std::int32_t bottom) override;
+  std::int32_t GfxTextHole(std::int32_t hole, std::int32_t left, std::int32_t top,
+                           std::int32_t right, std::int32_t bottom) override;
+
+  std::int32_t GfxWindow(std::int32_t state) override;
+  std::int32_t BitmapParam(const char* name, std::int32_t query) override;
+  std::int32_t StretchBitmap(const char* name, std::int32_t width, std::int32_t height) override;
+  std::int32_t ImageParam(const char* name, std::int32_t query) override;
+  std::int32_t StretchImage(const char* name, std::int32_t width, std::int32_t height) override;
+  std::int32_t GfxRefresh(std::int32_t mode) override;
+  std::int32_t FillHole(std::int32_t hole) override;
+
+ private:
+  std::int32_t Stretch(const char* name, std::int32_t width, std::int32_t height);
+
+  GraphicsWindow& window_;
+  ToolHost* host_;
+  std::string title_;
+};
+
+}  // namespace vistamere
