@@ -1,0 +1,198 @@
+#include "picture/box_reducer.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vistamere::picture {
+namespace {
+
+// Walks the accumulator cells of consecutive positions on one axis without
+// a division per pixel: position * cells == cell * length + remainder.
+class CellWalker {
+ public:
+  CellWalker(std::uint64_t position, std::uint64_t cells, std::uint64_t length)
+      : cells_(static_cast<std::int64_t>(cells)), length_(static_cast<std::int64_t>(length)) {
+    std::uint64_t product = position * cells;
+    cell_ = static_cast<std::int64_t>(product / length);
+    remainder_ = static_cast<std::int64_t>(product % length);
+  }
+  std::uint32_t cell() const { return static_cast<std::uint32_t>(cell_); }
+  void Advance(std::int64_t delta) {
+    remainder_ += delta * cells_;
+    if (remainder_ >= length_) {
+      cell_ += remainder_ / length_;
+      remainder_ %= length_;
+    } else if (remainder_ < 0) {
+      std::int64_t back = (-remainder_ + length_ - 1) / length_;
+      cell_ -= back;
+      remainder_ += back * length_;
+    }
+  }
+
+ private:
+  std::int64_t cells_;
+  std::int64_t length_;
+  std::int64_t cell_ = 0;
+  std::int64_t remainder_ = 0;
+};
+
+// Fixed-point bilinear sampling positions for one target axis.
+struct Tap {
+  std::uint32_t first;
+  std::uint32_t second;
+  std::uint32_t weight;  // of `second`, out of 256
+};
+
+std::vector<Tap> BilinearTaps(std::uint32_t cells, std::uint32_t target) {
+  std::vector<Tap> taps(target);
+  for (std::uint32_t t = 0; t < target; ++t) {
+    // Source position of the target pixel's centre: ((2t + 1) * cells - target) / (2 * target).
+    std::int64_t numerator = (2 * static_cast<std::int64_t>(t) + 1) * cells - target;
+    std::int64_t denominator = 2 * static_cast<std::int64_t>(target);
+    Tap tap{0, 0, 0};
+    if (numerator > 0) {
+      tap.first = static_cast<std::uint32_t>(numerator / denominator);
+      tap.weight = static_cast<std::uint32_t>((numerator % denominator) * 256 / denominator);
+    }
+    if (tap.first >= cells - 1) {
+      tap.first = cells - 1;
+      tap.weight = 0;
+    }
+    tap.second = std::min(tap.first + 1, cells - 1);
+    taps[t] = tap;
+  }
+  return taps;
+}
+
+}  // namespace
+
+std::uint64_t BoxReducer::Axis::CountIn(std::uint32_t c) const {
+  // Cell c holds the positions p with c * length <= p * cells < (c + 1) * length.
+  auto first_at = [this](std::uint64_t k) { return (k * length + cells - 1) / cells; };
+  return first_at(std::uint64_t{c} + 1) - first_at(c);
+}
+
+BoxReducer::BoxReducer(Canvas& canvas, const DecodeRequest& request, ProgressCallback progress)
+    : canvas_(canvas), request_(request), progress_(std::move(progress)) {}
+
+bool BoxReducer::Begin(std::uint32_t width, std::uint32_t height, int orientation) {
+  begun_ = false;
+  source_width_ = width;
+  source_height_ = height;
+  sums_.clear();
+  sums_.shrink_to_fit();
+  std::uint64_t pixels = std::uint64_t{width} * height;  // cannot overflow: both are 32-bit
+  refused_ = width == 0 || height == 0 || pixels > request_.max_pixels;
+  if (refused_) return false;
+
+  if (orientation < 1 || orientation > 8) orientation = 1;
+  transposed_ = orientation >= 5;
+  x_reversed_ = orientation == 2 || orientation == 3 || orientation == 7 || orientation == 8;
+  y_reversed_ = orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+
+  across_.length = transposed_ ? height : width;
+  down_.length = transposed_ ? width : height;
+  across_.target = static_cast<std::uint32_t>(std::max(canvas_.width, 0));
+  down_.target = static_cast<std::uint32_t>(std::max(canvas_.height, 0));
+  across_.cells = std::min(across_.length, across_.target);
+  down_.cells = std::min(down_.length, down_.target);
+  sums_.assign(std::size_t{across_.cells} * down_.cells * 3, 0);
+  delivered_ = 0;
+  last_percent_ = -1;
+  begun_ = true;
+  return true;
+}
+
+void BoxReducer::Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step,
+                        std::uint32_t count, const std::uint8_t* rgba) {
+  if (!begun_ || y >= source_height_ || x_start >= source_width_ || count == 0) return;
+  if (x_step == 0) x_step = 1;
+  // Pixels past the end of the row are dropped.
+  std::uint64_t fit = (std::uint64_t{source_width_} - 1 - x_start) / x_step + 1;
+  if (count > fit) count = static_cast<std::uint32_t>(fit);
+  ReportProgress(count);
+  if (across_.cells == 0 || down_.cells == 0) return;
+
+  // Source y picks one accumulator line; source x walks along the other axis.
+  const Axis& y_axis = transposed_ ? across_ : down_;
+  const Axis& x_axis = transposed_ ? down_ : across_;
+  std::uint64_t y_position = y_reversed_ ? y_axis.length - 1 - y : y;
+  std::size_t y_cell = y_axis.CellOf(y_position);
+  std::size_t fixed = transposed_ ? y_cell : y_cell * across_.cells;
+  std::size_t stride = transposed_ ? across_.cells : 1;
+
+  std::uint64_t x_position = x_reversed_ ? x_axis.length - 1 - x_start : x_start;
+  CellWalker walker(x_position, x_axis.cells, x_axis.length);
+  std::int64_t delta = x_reversed_ ? -static_cast<std::int64_t>(x_step) : x_step;
+  for (std::uint32_t i = 0; i < count; ++i, rgba += 4) {
+    std::uint64_t* cell = sums_.data() + (fixed + walker.cell() * stride) * 3;
+    std::uint32_t alpha = rgba[3];
+    cell[0] += std::uint32_t{rgba[0]} * alpha;
+    cell[1] += std::uint32_t{rgba[1]} * alpha;
+    cell[2] += std::uint32_t{rgba[2]} * alpha;
+    if (i + 1 < count) walker.Advance(delta);
+  }
+}
+
+void BoxReducer::ReportProgress(std::uint32_t count) {
+  delivered_ += count;
+  if (!progress_) return;
+  std::uint64_t total = std::uint64_t{source_width_} * source_height_;
+  int percent = static_cast<int>(std::min<std::uint64_t>(delivered_ * 100 / total, 100));
+  if (percent > last_percent_) {
+    last_percent_ = percent;
+    progress_(percent);
+  }
+}
+
+void BoxReducer::Finish() {
+  if (!begun_ || across_.cells == 0 || down_.cells == 0) return;
+  AverageCells();
+  StretchIntoCanvas();
+  sums_.clear();
+  sums_.shrink_to_fit();
+  begun_ = false;
+}
+
+void BoxReducer::AverageCells() {
+  std::vector<std::uint64_t> across_counts(across_.cells);
+  for (std::uint32_t c = 0; c < across_.cells; ++c) across_counts[c] = across_.CountIn(c);
+  std::uint64_t* cell = sums_.data();
+  for (std::uint32_t row = 0; row < down_.cells; ++row) {
+    std::uint64_t row_count = down_.CountIn(row) * 255;
+    for (std::uint32_t column = 0; column < across_.cells; ++column, cell += 3) {
+      std::uint64_t divisor = across_counts[column] * row_count;
+      for (int channel = 0; channel < 3; ++channel) {
+        cell[channel] = std::min<std::uint64_t>((cell[channel] + divisor / 2) / divisor, 255);
+      }
+    }
+  }
+}
+
+void BoxReducer::StretchIntoCanvas() {
+  std::vector<Tap> across_taps = BilinearTaps(across_.cells, across_.target);
+  std::vector<Tap> down_taps = BilinearTaps(down_.cells, down_.target);
+  auto at = [this](std::uint32_t column, std::uint32_t row) {
+    return sums_.data() + (std::size_t{row} * across_.cells + column) * 3;
+  };
+  for (std::uint32_t y = 0; y < down_.target; ++y) {
+    const Tap& dy = down_taps[y];
+    std::uint8_t* out = canvas_.Pixel(0, static_cast<int>(y));
+    for (std::uint32_t x = 0; x < across_.target; ++x, out += 3) {
+      const Tap& dx = across_taps[x];
+      const std::uint64_t* top_left = at(dx.first, dy.first);
+      const std::uint64_t* top_right = at(dx.second, dy.first);
+      const std::uint64_t* bottom_left = at(dx.first, dy.second);
+      const std::uint64_t* bottom_right = at(dx.second, dy.second);
+      for (int channel = 0; channel < 3; ++channel) {
+        std::uint64_t top = top_left[channel] * (256 - dx.weight) + top_right[channel] * dx.weight;
+        std::uint64_t bottom =
+            bottom_left[channel] * (256 - dx.weight) + bottom_right[channel] * dx.weight;
+        std::uint64_t value = (top * (256 - dy.weight) + bottom * dy.weight + 32768) >> 16;
+        out[channel] = static_cast<std::uint8_t>(value);
+      }
+    }
+  }
+}
+
+}  // namespace vistamere::picture

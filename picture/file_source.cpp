@@ -1,0 +1,123 @@
+#include "picture/file_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+namespace vistamere::picture {
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+}  // namespace
+
+std::string OpenErrorReason(int error_number) {
+  switch (error_number) {
+    case ENOENT:
+      return "no such file";
+    case EACCES:
+    case EPERM:
+      return "permission denied";
+    case ELOOP:
+      return "too many levels of symbolic links";
+    default:
+      break;
+  }
+  std::string text = std::strerror(error_number);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::unique_ptr<FileSource> FileSource::Open(const std::string& path, std::string& reason) {
+  if (path.empty()) {
+    reason = OpenErrorReason(ENOENT);
+    return nullptr;
+  }
+  // Non-blocking, so that opening a FIFO without a writer returns at once.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    reason = OpenErrorReason(errno);
+    return nullptr;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    reason = OpenErrorReason(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    reason = "not a regular file";
+    ::close(fd);
+    return nullptr;
+  }
+  if (info.st_size <= 0) {
+    reason = "empty file";
+    ::close(fd);
+    return nullptr;
+  }
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    reason = OpenErrorReason(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<FileSource>(new FileSource(fd, static_cast<std::uint64_t>(info.st_size)));
+}
+
+FileSource::FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+
+FileSource::~FileSource() {
+  ::close(fd_);
+}
+
+std::size_t FileSource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::size_t FileSource::Read(void* buffer, std::size_t size) {
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    if (position_ >= buffer_offset_ && position_ < buffer_offset_ + buffer_fill_) {
+      std::size_t start = static_cast<std::size_t>(position_ - buffer_offset_);
+      std::size_t take = std::min(size - done, buffer_fill_ - start);
+      std::memcpy(out + done, buffer_.data() + start, take);
+      done += take;
+      position_ += take;
+      continue;
+    }
+    std::size_t wanted = size - done;
+    if (wanted >= kBufferSize) {
+      // Large reads go straight to the caller's memory.
+      std::size_t got = ReadAt(position_, out + done, wanted);
+      done += got;
+      position_ += got;
+      break;
+    }
+    buffer_.resize(kBufferSize);
+    buffer_offset_ = position_;
+    buffer_fill_ = ReadAt(position_, buffer_.data(), kBufferSize);
+    if (buffer_fill_ == 0) break;
+  }
+  return done;
+}
+
+bool FileSource::Seek(std::uint64_t offset) {
+  if (offset > size_) return false;
+  position_ = offset;
+  return true;
+}
+
+}  // namespace vistamere::picture

@@ -1,0 +1,46 @@
+// A picture file opened for reading: buffered, seekable, and only ever a
+// regular file, so that a FIFO or a device can never hang a load.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "picture/byte_source.h"
+
+namespace vistamere::picture {
+
+class FileSource final : public ByteSource {
+ public:
+  // Opens `path`; on failure returns null and sets `reason` to a short
+  // lower-case phrase ("no such file", "not a regular file", "empty file"...).
+  static std::unique_ptr<FileSource> Open(const std::string& path, std::string& reason);
+
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  std::size_t Read(void* buffer, std::size_t size) override;
+  bool Seek(std::uint64_t offset) override;
+  std::uint64_t Position() const override { return position_; }
+  std::uint64_t Size() const override { return size_; }
+
+ private:
+  FileSource(int fd, std::uint64_t size);
+  // Reads at the absolute `offset`, retrying after interruptions.
+  std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size);
+
+  int fd_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]
+  std::size_t buffer_fill_ = 0;
+};
+
+// The reason for an errno value, as FileSource::Open reports it.
+std::string OpenErrorReason(int error_number);
+
+}  // namespace vistamere::picture

@@ -1,0 +1,108 @@
+#include "picture/load_picture_file.h"
+
+#include <cstdint>
+#include <string>
+
+#include "picture/bmp_decoder.h"
+#include "picture/box_reducer.h"
+#include "picture/file_source.h"
+#include "picture/format_sniffer.h"
+
+// The other decoders join the dispatch as soon as their headers exist;
+// until then their formats are reported as unsupported.
+#if __has_include("picture/jpeg_decoder.h")
+#include "picture/jpeg_decoder.h"
+#define VISTAMERE_HAS_JPEG 1
+#endif
+#if __has_include("picture/png_decoder.h")
+#include "picture/png_decoder.h"
+#define VISTAMERE_HAS_PNG 1
+#endif
+#if __has_include("picture/gif_decoder.h")
+#include "picture/gif_decoder.h"
+#define VISTAMERE_HAS_GIF 1
+#endif
+#if __has_include("picture/webp_decoder.h")
+#include "picture/webp_decoder.h"
+#define VISTAMERE_HAS_WEBP 1
+#endif
+#if __has_include("picture/tiff_decoder.h")
+#include "picture/tiff_decoder.h"
+#define VISTAMERE_HAS_TIFF 1
+#endif
+
+namespace vistamere::picture {
+namespace {
+
+using Decoder = DecodeOutcome (*)(ByteSource&, RowSink&, const DecodeRequest&);
+
+Decoder DecoderFor(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::kBmp:
+      return &DecodeBmp;
+#ifdef VISTAMERE_HAS_JPEG
+    case PictureFormat::kJpeg:
+      return &DecodeJpeg;
+#endif
+#ifdef VISTAMERE_HAS_PNG
+    case PictureFormat::kPng:
+      return &DecodePng;
+#endif
+#ifdef VISTAMERE_HAS_GIF
+    case PictureFormat::kGif:
+      return &DecodeGif;
+#endif
+#ifdef VISTAMERE_HAS_WEBP
+    case PictureFormat::kWebp:
+      return &DecodeWebp;
+#endif
+#ifdef VISTAMERE_HAS_TIFF
+    case PictureFormat::kTiff:
+      return &DecodeTiff;
+#endif
+    default:
+      return nullptr;
+  }
+}
+
+std::string TooLargeReason(const BoxReducer& reducer) {
+  if (reducer.declared_width() == 0 || reducer.declared_height() == 0) return "empty picture";
+  return "picture too large (" + std::to_string(reducer.declared_width()) + " x " +
+         std::to_string(reducer.declared_height()) + ")";
+}
+
+}  // namespace
+
+LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canvas& canvas,
+                            const ProgressCallback& progress) {
+  canvas.Reset(width < 0 ? 0 : width, height < 0 ? 0 : height);
+  std::string reason;
+  std::unique_ptr<FileSource> source = FileSource::Open(path, reason);
+  if (!source) return {DecodeStatus::kFailed, reason};
+
+  std::uint8_t head[kSniffBytes] = {};
+  std::size_t head_size = source->Read(head, sizeof head);
+  PictureFormat format = SniffFormat(head, head_size);
+  if (format == PictureFormat::kUnknown) return {DecodeStatus::kFailed, "unknown picture format"};
+  Decoder decode = DecoderFor(format);
+  if (decode == nullptr) {
+    return {DecodeStatus::kFailed,
+            std::string("unsupported picture format (") + FormatName(format) + ")"};
+  }
+  if (!source->Seek(0)) return {DecodeStatus::kFailed, "cannot read the file"};
+
+  DecodeRequest request;
+  request.target_width = static_cast<std::uint32_t>(canvas.width);
+  request.target_height = static_cast<std::uint32_t>(canvas.height);
+  BoxReducer reducer(canvas, request, progress);
+  DecodeOutcome outcome = decode(*source, reducer, request);
+  if (reducer.refused()) return {DecodeStatus::kFailed, TooLargeReason(reducer)};
+  if (outcome.status != DecodeStatus::kFailed) reducer.Finish();
+  if (outcome.status == DecodeStatus::kOk) return {DecodeStatus::kOk, ""};
+  if (outcome.reason.empty()) {
+    outcome.reason = std::string("corrupt ") + FormatName(format) + " data";
+  }
+  return {outcome.status, outcome.reason};
+}
+
+}  // namespace vistamere::picture
