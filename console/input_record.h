@@ -21,8 +21,8 @@ inline constexpr std::uint32_t kEnhancedKey = 0x0100;
 struct KeyEventRecord {
   bool key_down = true;
   std::uint16_t repeat_count = 1;
-  std::uint16_t scan_code = 0;   // PC scan code set 1, low byte used
-  std::uint8_t character = 0;    // byte of the console code page (437), 0 for none
+  std::uint16_t scan_code = 0;  // PC scan code set 1, low byte used
+  std::uint8_t character = 0;   // byte of the console code page (437), 0 for none
   std::uint32_t control_state = 0;
 
   friend bool operator==(const KeyEventRecord&, const KeyEventRecord&) = default;

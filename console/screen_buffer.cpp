@@ -127,7 +127,8 @@ bool ScreenBuffer::ScrollScreenBuffer(const CellRect& source, int dest_column, i
   const int shift_rows = dest_row - source.top;
 
   std::vector<Cell> moved;
-  moved.reserve(static_cast<std::size_t>(right - left + 1) * static_cast<std::size_t>(bottom - top + 1));
+  moved.reserve(static_cast<std::size_t>(right - left + 1) *
+                static_cast<std::size_t>(bottom - top + 1));
   for (int r = top; r <= bottom; ++r) {
     for (int c = left; c <= right; ++c) moved.push_back(cells_[IndexOf(c, r)]);
   }
@@ -174,9 +175,13 @@ void ScreenBuffer::Sleep(int milliseconds) {
   if (on_sleep) on_sleep(milliseconds);
 }
 
-const Cell& ScreenBuffer::At(int column, int row) const { return cells_[IndexOf(column, row)]; }
+const Cell& ScreenBuffer::At(int column, int row) const {
+  return cells_[IndexOf(column, row)];
+}
 
-bool ScreenBuffer::Written(int column, int row) const { return written_[IndexOf(column, row)]; }
+bool ScreenBuffer::Written(int column, int row) const {
+  return written_[IndexOf(column, row)];
+}
 
 std::string ScreenBuffer::RowText(int row) const {
   std::string text;

@@ -43,11 +43,17 @@ Text RightChars(const Text& text, std::int32_t count) {
   return text.substr(text.size() - n);
 }
 
-std::int32_t TextLength(const Text& text) { return static_cast<std::int32_t>(text.size()); }
+std::int32_t TextLength(const Text& text) {
+  return static_cast<std::int32_t>(text.size());
+}
 
-Text Concat(const Text& first, const Text& second) { return first + second; }
+Text Concat(const Text& first, const Text& second) {
+  return first + second;
+}
 
-bool TextEquals(const Text& first, const Text& second) { return first == second; }
+bool TextEquals(const Text& first, const Text& second) {
+  return first == second;
+}
 
 Text NumberToText(std::int64_t value) {
   // The magnitude as unsigned, so that the most negative value needs no care.

@@ -8,7 +8,7 @@ namespace vistamere {
 namespace {
 
 constexpr std::array<std::uint8_t, 7> kModifierScanCodes = {0x1D, 0x2A, 0x36, 0x38,
-                                                             0x3A, 0x45, 0x46};
+                                                            0x3A, 0x45, 0x46};
 constexpr std::uint8_t kEscScanCode = 0x01;
 
 struct CapsLockPair {
@@ -19,9 +19,9 @@ struct CapsLockPair {
 
 // The digit and punctuation keys of the US layout, which Caps Lock must not change.
 constexpr std::array<CapsLockPair, 21> kCapsLockPairs = {{
-    {0x02, '1', '!'}, {0x03, '2', '@'},  {0x04, '3', '#'}, {0x05, '4', '$'}, {0x06, '5', '%'},
-    {0x07, '6', '^'}, {0x08, '7', '&'},  {0x09, '8', '*'}, {0x0A, '9', '('}, {0x0B, '0', ')'},
-    {0x0C, '-', '_'}, {0x0D, '=', '+'},  {0x1A, '[', '{'}, {0x1B, ']', '}'}, {0x27, ';', ':'},
+    {0x02, '1', '!'},  {0x03, '2', '@'}, {0x04, '3', '#'},  {0x05, '4', '$'}, {0x06, '5', '%'},
+    {0x07, '6', '^'},  {0x08, '7', '&'}, {0x09, '8', '*'},  {0x0A, '9', '('}, {0x0B, '0', ')'},
+    {0x0C, '-', '_'},  {0x0D, '=', '+'}, {0x1A, '[', '{'},  {0x1B, ']', '}'}, {0x27, ';', ':'},
     {0x28, '\'', '"'}, {0x29, '`', '~'}, {0x2B, '\\', '|'}, {0x33, ',', '<'}, {0x34, '.', '>'},
     {0x35, '/', '?'},
 }};
@@ -46,7 +46,9 @@ std::uint8_t CapsLockCorrection(std::uint8_t c, std::uint8_t scan, std::uint32_t
   return scan == kEscScanCode ? 0x1B : c;
 }
 
-Text ExtendedKey(std::uint8_t scan) { return Text{'\0', static_cast<char>(scan)}; }
+Text ExtendedKey(std::uint8_t scan) {
+  return Text{'\0', static_cast<char>(scan)};
+}
 
 }  // namespace
 
@@ -185,7 +187,9 @@ void TextConsole::PrintNewline() {
   Locate(info.rows, 1);
 }
 
-void TextConsole::PrintNumber(std::int64_t value) { PrintText(NumberToText(value) + " "); }
+void TextConsole::PrintNumber(std::int64_t value) {
+  PrintText(NumberToText(value) + " ");
+}
 
 std::optional<Text> TextConsole::PeekKey() {
   InputRecord record;

@@ -7,10 +7,8 @@ namespace vistamere {
 namespace {
 
 constexpr std::array<const char*, 5> kHelpLines = {
-    "X -> Increment x    x -> Decrement x",
-    "Y -> Increment y    y -> Decrement y",
-    "Z -> Increment z    z -> Decrement z",
-    "1 -> Increment Tz   2 -> Decrement Tz",
+    "X -> Increment x    x -> Decrement x",  "Y -> Increment y    y -> Decrement y",
+    "Z -> Increment z    z -> Decrement z",  "1 -> Increment Tz   2 -> Decrement Tz",
     "3 -> Increment Ty   4 -> Decrement Ty",
 };
 

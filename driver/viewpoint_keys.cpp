@@ -28,7 +28,9 @@ constexpr std::array<KeyBinding, 10> kBindings = {{
 
 }  // namespace
 
-void ResetViewpoint(Viewpoint& viewpoint) { viewpoint = Viewpoint{-80, 0, 50, -10, 0}; }
+void ResetViewpoint(Viewpoint& viewpoint) {
+  viewpoint = kInitialViewpoint;
+}
 
 void ApplyKey(Viewpoint& viewpoint, const Text& key) {
   for (const KeyBinding& binding : kBindings) {

@@ -36,7 +36,9 @@ void DecorateConsoleWindow(ConsoleTools& tools) {
 
 }  // namespace
 
-void BindProgramServices(ProgramServices* services) { bound_services = services; }
+void BindProgramServices(ProgramServices* services) {
+  bound_services = services;
+}
 
 std::int32_t RunProgram(ProgramServices& services, std::intptr_t instance) {
   TextConsole& console = services.console;
@@ -84,8 +86,10 @@ std::int32_t RunProgram(ProgramServices& services, std::intptr_t instance) {
 
 }  // namespace vistamere
 
-extern "C" __attribute__((visibility("default"), used)) std::int32_t WINMAIN(
-    std::intptr_t instance, std::intptr_t, const char*, std::int32_t) {
+extern "C" __attribute__((visibility("default"), used)) std::int32_t WINMAIN(std::intptr_t instance,
+                                                                             std::intptr_t,
+                                                                             const char*,
+                                                                             std::int32_t) {
   if (vistamere::bound_services == nullptr) return 0;
   return vistamere::RunProgram(*vistamere::bound_services, instance);
 }

@@ -16,7 +16,9 @@ bool InsideGraphicsArea(std::int32_t top, std::int32_t left, std::int32_t bottom
 }
 
 // A hole number outside the table is never open and is never recorded.
-bool KnownHole(std::int32_t hole) { return hole >= 0 && hole < kHoleStateSize; }
+bool KnownHole(std::int32_t hole) {
+  return hole >= 0 && hole < kHoleStateSize;
+}
 
 // Reports a failed hole call on row 2 and waits for any key.
 void ReportHoleFailure(OverlayTools& tools, const char* what, std::int32_t hole) {

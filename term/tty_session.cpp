@@ -142,8 +142,8 @@ std::unique_ptr<TtySession> TtySession::Open(std::string& error) {
   termios raw = saved;
   // No line editing, no echo, no signals from keys (Ctrl+C is a key), no
   // flow control, no translation of Enter: every key reaches the program.
-  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                        ICRNL | IXON | IXOFF);
+  raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF);
   raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
   raw.c_cflag |= CS8;
@@ -160,8 +160,8 @@ std::unique_ptr<TtySession> TtySession::Open(std::string& error) {
     return nullptr;
   }
   g_restore.active = 1;
-  for (const int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE,
-                                  SIGILL, SIGABRT}) {
+  for (const int signal_number :
+       {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
     Install(signal_number, OnEndingSignal);
   }
   Install(SIGWINCH, OnResize);
@@ -177,9 +177,13 @@ TtySession::~TtySession() {
   ::close(input_fd_);
 }
 
-void TtySession::Restore() { RestoreTerminalNow(); }
+void TtySession::Restore() {
+  RestoreTerminalNow();
+}
 
-int TtySession::wake_fd() const { return g_restore.wake_pipe[0]; }
+int TtySession::wake_fd() const {
+  return g_restore.wake_pipe[0];
+}
 
 bool TtySession::TakeRedrawRequest() {
   char drain[64];

@@ -35,8 +35,7 @@ std::int32_t ToolLibraries::InitConsoleTools(std::intptr_t, std::int32_t, std::i
 
 char* ToolLibraries::ConsoleTitle(const char* title) {
   // Hands back the title it replaces, as the caller may want to restore it.
-  char* previous =
-      SysAllocStringByteLen(title_.data(), static_cast<std::uint32_t>(title_.size()));
+  char* previous = SysAllocStringByteLen(title_.data(), static_cast<std::uint32_t>(title_.size()));
   title_ = title != nullptr ? title : "";
   if (host_ != nullptr) host_->SetTitle(Cp437ToUtf8(title_));
   return previous;
@@ -44,10 +43,18 @@ char* ToolLibraries::ConsoleTitle(const char* title) {
 
 // A terminal has no window icon, system menu or tool bar, and its window
 // state is the user's: these succeed and change nothing.
-std::int32_t ToolLibraries::ConsoleIcon(std::int32_t) { return 0; }
-std::int32_t ToolLibraries::DeleteWindowMenuItem(std::int32_t) { return 0; }
-std::int32_t ToolLibraries::ConsoleToolBar(std::int32_t, std::int32_t) { return 0; }
-std::int32_t ToolLibraries::ConsoleWindow(std::int32_t) { return 0; }
+std::int32_t ToolLibraries::ConsoleIcon(std::int32_t) {
+  return 0;
+}
+std::int32_t ToolLibraries::DeleteWindowMenuItem(std::int32_t) {
+  return 0;
+}
+std::int32_t ToolLibraries::ConsoleToolBar(std::int32_t, std::int32_t) {
+  return 0;
+}
+std::int32_t ToolLibraries::ConsoleWindow(std::int32_t) {
+  return 0;
+}
 
 std::int32_t ToolLibraries::ConsoleGfx(std::int32_t left, std::int32_t top, std::int32_t right,
                                        std::int32_t bottom) {
@@ -63,8 +70,7 @@ std::int32_t ToolLibraries::GfxTextHole(std::int32_t hole, std::int32_t left, st
   if (!window_.area) return kNoGraphicsArea;
   const HoleRect rect{left, top, right, bottom};
   const HoleRect& area = *window_.area;
-  if (left > right || top > bottom || !area.Contains(left, top) ||
-      !area.Contains(right, bottom)) {
+  if (left > right || top > bottom || !area.Contains(left, top) || !area.Contains(right, bottom)) {
     return kBadRectangle;
   }
   window_.holes[hole] = rect;
@@ -78,8 +84,12 @@ std::int32_t ToolLibraries::GfxWindow(std::int32_t state) {
 
 // The size queries have nothing to prepare: the stretch call that follows
 // opens and decodes the file once.
-std::int32_t ToolLibraries::BitmapParam(const char*, std::int32_t) { return 0; }
-std::int32_t ToolLibraries::ImageParam(const char*, std::int32_t) { return 0; }
+std::int32_t ToolLibraries::BitmapParam(const char*, std::int32_t) {
+  return 0;
+}
+std::int32_t ToolLibraries::ImageParam(const char*, std::int32_t) {
+  return 0;
+}
 
 std::int32_t ToolLibraries::StretchBitmap(const char* name, std::int32_t width,
                                           std::int32_t height) {

@@ -1,0 +1,90 @@
+// Process entry: sets up the terminal platform, runs the program's entry
+// routine on it, and ends with its result.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "console/screen_buffer.h"
+#include "console/text_console.h"
+#include "driver/win_main.h"
+#include "term/terminal_platform.h"
+#include "term/tty_session.h"
+#include "toollibs/tool_libraries_impl.h"
+
+extern "C" char __executable_start;  // NOLINT: start of the program image, set by the linker
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: vistamere\n"
+    "\n"
+    "Shows a picture of a ballpark in the terminal, with the labels of the nine\n"
+    "fielding positions where an observer sees each fielder.\n"
+    "\n"
+    "At the prompt, type the name of a picture file (BMP, JPEG, PNG, GIF, WebP\n"
+    "or TIFF), or just press Enter for the built-in ballpark.\n"
+    "\n"
+    "Keys:  X/x Y/y Z/z  move the observer      1/2  tilt up/down      3/4  turn\n"
+    "       Q  quit prompt (N starts again with the first viewpoint)\n"
+    "\n"
+    "Needs a terminal of at least 102 columns by 40 rows.\n";
+
+constexpr char kVersion[] = "Vistamere 1.0\n";
+
+// The command line without the program's own name.
+std::string CommandTail(int argc, char** argv) {
+  std::string tail;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) tail += ' ';
+    tail += argv[i];
+  }
+  return tail;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::fputs(kVersion, stdout);
+      return 0;
+    }
+  }
+
+  std::string error;
+  std::unique_ptr<vistamere::term::TtySession> tty = vistamere::term::TtySession::Open(error);
+  if (!tty) {
+    std::fprintf(stderr, "vistamere: %s\n", error.c_str());
+    return 1;
+  }
+  try {
+    const vistamere::term::TerminalSize size = tty->Size();
+    vistamere::ScreenBuffer screen(std::max(size.columns, 1), std::max(size.rows, 1));
+    vistamere::GraphicsWindow window;
+    vistamere::term::TerminalPlatform platform(
+        *tty, screen, window, vistamere::term::DetectColourMode(std::getenv("COLORTERM")));
+    platform.Start();
+    vistamere::ToolLibraries tools(window, &platform);
+    vistamere::TextConsole console(screen);
+    vistamere::ProgramServices services{console, tools, tools};
+    vistamere::BindProgramServices(&services);
+    const std::string tail = CommandTail(argc, argv);
+    const std::int32_t code =
+        WINMAIN(reinterpret_cast<std::intptr_t>(&__executable_start), 0, tail.c_str(), 10);
+    vistamere::BindProgramServices(nullptr);
+    tty->Restore();
+    return code;
+  } catch (const std::exception& e) {
+    tty->Restore();
+    std::fprintf(stderr, "vistamere: %s\n", e.what());
+    return 1;
+  }
+}

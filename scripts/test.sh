@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds Vistamere and runs every test, twice: g++ at -O2, and clang at -O0
+# with AddressSanitizer and UndefinedBehaviorSanitizer. Installs what it
+# needs first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+
+echo "== g++ -O2 build =="
+cmake -S . -B build/gcc-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DVISTAMERE_BENCH=ON >/dev/null
+ninja -C build/gcc-release
+ctest --test-dir build/gcc-release --output-on-failure -j "$jobs"
+
+echo "== clang -O0 ASan+UBSan build =="
+cmake -S . -B build/clang-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVISTAMERE_SANITIZE=ON >/dev/null
+ninja -C build/clang-asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/clang-asan --output-on-failure -j "$jobs"
