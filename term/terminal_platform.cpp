@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "term/frame_compose.h"
-#include "term/notice_text.h"
+#include "term/too_small_notice.h"
 
 namespace vistamere::term {
 namespace {

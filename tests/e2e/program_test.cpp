@@ -1,0 +1,119 @@
+// The real binary in tmux at 102x40: prompt, turns, quit prompt, restart,
+// exit code and the terminal given back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tmux_session.h"
+
+namespace vistamere::testing {
+namespace {
+
+const std::string kBinary = VISTAMERE_BINARY;
+
+// Runs the program in the pane, then reports how it ended and the
+// terminal's line discipline.
+std::string ProgramThenReport(const std::string& arguments = "") {
+  return "clear; " + ShellQuote(kBinary) + arguments +
+         "; echo \"EXIT=$? $(stty -a | grep -o -- '-\\?icanon') $(stty -a | grep -o -- "
+         "'-\\?echo ')END\"";
+}
+
+struct Label {
+  const char* text;
+  int row, column;
+};
+
+constexpr Label kInitialLabels[] = {
+    {"pitcher", 28, 46}, {"catcher", 36, 48}, {"1stbase", 26, 74},
+    {"2ndbase", 24, 62}, {"3rdbase", 26, 25}, {"shortst", 24, 39},
+    {"leftfld", 21, 22}, {"center", 20, 49},  {"right", 21, 80},
+};
+
+TEST(EndToEnd, PromptTurnsRestartAndQuitLeaveTheTerminalUsable) {
+  TmuxSession tmux(102, 40);
+  tmux.RunCommand(ProgramThenReport());
+  ASSERT_TRUE(tmux.WaitForText("Enter file name: "));
+
+  tmux.Type("abcd");
+  tmux.Press("BSpace");
+  tmux.Type("e");
+  ASSERT_TRUE(tmux.WaitForText("Enter file name: abce"));
+  tmux.Press("BSpace");
+  tmux.Press("BSpace");
+  tmux.Press("BSpace");
+  tmux.Press("BSpace");
+  ASSERT_TRUE(tmux.WaitForTextAt(1, 1, "Enter file name:     "));
+  tmux.Press("Enter");  // no name: the built-in ballpark
+
+  ASSERT_TRUE(tmux.WaitForTextAt(1, 1, "X -> Increment x    x -> Decrement x"));
+  EXPECT_EQ(tmux.Text(5, 1, 37), "3 -> Increment Ty   4 -> Decrement Ty");
+  EXPECT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-80 "));
+  EXPECT_EQ(tmux.Text(2, 60, 66), "ObsY: 0");
+  EXPECT_EQ(tmux.Text(4, 60, 67), "TilZ:-10");
+  for (const Label& label : kInitialLabels) {
+    EXPECT_EQ(tmux.Text(label.row, label.column,
+                        label.column + static_cast<int>(std::string(label.text).size()) - 1),
+              label.text);
+  }
+
+  tmux.Type("xxX");
+  EXPECT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-81 "));
+  tmux.Type("3");
+  EXPECT_TRUE(tmux.WaitForTextAt(5, 60, "TilY: 1 "));
+
+  tmux.Type("q");
+  ASSERT_TRUE(tmux.WaitForTextAt(1, 1, "Enter N for new coordinates, any other quit"));
+  tmux.Type("n");
+  ASSERT_TRUE(tmux.WaitForTextAt(1, 1, "X -> Increment x    x -> Decrement x       "));
+  EXPECT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-80 "));
+  EXPECT_TRUE(tmux.WaitForTextAt(5, 60, "TilY: 0 "));
+
+  tmux.Type("Q");
+  ASSERT_TRUE(tmux.WaitForText("Enter N for new coordinates"));
+  tmux.Type("k");
+  ASSERT_TRUE(tmux.WaitForText("END"));
+  EXPECT_TRUE(tmux.WaitForText("EXIT=0 icanon echo END"));
+  EXPECT_EQ(tmux.Format("#{cursor_flag}"), "1");
+}
+
+TEST(EndToEnd, KeysComeFromTheTerminalEvenWithStandardInputRedirected) {
+  TmuxSession tmux(102, 40);
+  tmux.RunCommand(ProgramThenReport(" </dev/null"));
+  ASSERT_TRUE(tmux.WaitForText("Enter file name: "));
+  tmux.Press("Enter");
+  ASSERT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-80 "));
+  tmux.Type("Z");
+  EXPECT_TRUE(tmux.WaitForTextAt(3, 60, "ObsZ: 51 "));
+  tmux.Type("Qx");
+  EXPECT_TRUE(tmux.WaitForText("EXIT=0 icanon echo END"));
+}
+
+TEST(EndToEnd, WithoutATerminalItSaysSoAndExitsOne) {
+  const std::string command =
+      "setsid -w " + ShellQuote(kBinary) + " </dev/null >/dev/null 2>&1; echo $?";
+  FILE* pipe = ::popen(("setsid -w sh -c " + ShellQuote(command) + " 2>&1").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[256] = {};
+  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, pipe);
+  ::pclose(pipe);
+  EXPECT_EQ(std::string(buffer, n), "1\n");
+}
+
+TEST(EndToEnd, HelpAndVersionPrintAndExitBeforeTouchingTheTerminal) {
+  for (const char* option : {"--help", "--version"}) {
+    FILE* pipe =
+        ::popen((ShellQuote(kBinary) + " " + option + " </dev/null; echo rc=$?").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    ::pclose(pipe);
+    EXPECT_NE(output.find("Vistamere"), std::string::npos) << option;
+    EXPECT_NE(output.find("rc=0"), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace vistamere::testing
