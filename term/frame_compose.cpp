@@ -1,0 +1,100 @@
+#include "term/frame_compose.h"
+
+#include <algorithm>
+
+#include "term/cp437.h"
+#include "term/notice_text.h"
+
+namespace vistamere::term {
+namespace {
+
+// Notices are light grey on dark grey from the palette's grey ramp, which
+// themes leave alone, whatever the picture's colour mode.
+constexpr Colour kNoticeForeground = Colour::Indexed(253);
+constexpr Colour kNoticeBackground = Colour::Indexed(236);
+constexpr Colour kBlack = Colour::Indexed(16);
+
+// Windows orders the colour bits blue, green, red; ANSI red, green, blue.
+int AnsiIndexOf(int console_colour) {
+  const int rgb = ((console_colour & 1) << 2) | (console_colour & 2) | ((console_colour & 4) >> 2);
+  return rgb | (console_colour & 8);
+}
+
+TermCell PictureCellAt(const PictureCellGrid* picture, int column, int row) {
+  if (picture == nullptr || column < 0 || row < 0 || column >= picture->columns ||
+      row >= picture->rows) {
+    return TermCell{U' ', kBlack, kBlack};
+  }
+  const PictureCell& cell = picture->At(column, row);
+  return TermCell{cell.glyph, picture->Foreground(cell), picture->Background(cell)};
+}
+
+void DrawNotice(const GraphicsWindow& window, const HoleRect& area, Frame& out) {
+  const int width = area.right - area.left + 1;
+  const int height = area.bottom - area.top + 1;
+  if (width <= 0 || height <= 0) return;
+  // One blank cell either side of each line, where the area has room.
+  const int padding = width > 2 ? 1 : 0;
+  std::vector<std::u32string> lines = WrapText(DisplayableText(window.notice), width - 2 * padding);
+  if (static_cast<int>(lines.size()) > height) lines.resize(static_cast<std::size_t>(height));
+  const int first_row = area.top + (height - static_cast<int>(lines.size())) / 2;  // 1-based
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const int row = first_row + static_cast<int>(i);
+    const int length = static_cast<int>(lines[i].size()) + 2 * padding;
+    const int first_column = area.left + (width - length) / 2;  // 1-based
+    for (int k = 0; k < length; ++k) {
+      const int column = first_column + k;
+      if (!window.Covers(column, row) || column > out.columns() || row > out.rows()) continue;
+      const int text_index = k - padding;
+      const char32_t glyph = text_index >= 0 && text_index < static_cast<int>(lines[i].size())
+                                 ? lines[i][static_cast<std::size_t>(text_index)]
+                                 : U' ';
+      out.Set(column - 1, row - 1, TermCell{glyph, kNoticeForeground, kNoticeBackground});
+    }
+  }
+}
+
+}  // namespace
+
+void AttributeColours(std::uint8_t attribute, Colour& fg, Colour& bg) {
+  if (attribute == 0x07) {
+    fg = Colour::Default();
+    bg = Colour::Default();
+    return;
+  }
+  fg = Colour::Ansi(AnsiIndexOf(attribute & 0x0F));
+  bg = Colour::Ansi(AnsiIndexOf(attribute >> 4));
+}
+
+void ComposeFrame(const ScreenBuffer& buffer, const GraphicsWindow& window,
+                  const PictureCellGrid* picture, Frame& out) {
+  if (out.columns() != buffer.columns() || out.rows() != buffer.rows()) {
+    out.Resize(buffer.columns(), buffer.rows());
+  }
+  const bool picture_shown = window.shown && window.area.has_value();
+  const int area_left = picture_shown ? window.area->left - 1 : 0;  // 0-based
+  const int area_top = picture_shown ? window.area->top - 1 : 0;
+  for (int row = 0; row < out.rows(); ++row) {
+    for (int column = 0; column < out.columns(); ++column) {
+      if (picture_shown && window.Covers(column + 1, row + 1)) {
+        out.Set(column, row, PictureCellAt(picture, column - area_left, row - area_top));
+      } else if (buffer.Written(column, row)) {
+        const Cell& cell = buffer.At(column, row);
+        TermCell shown{Cp437ToUnicode(cell.character), {}, {}};
+        AttributeColours(cell.attribute, shown.fg, shown.bg);
+        out.Set(column, row, shown);
+      } else {
+        out.Forget(column, row);
+      }
+    }
+  }
+  if (picture_shown && !window.notice.empty()) DrawNotice(window, *window.area, out);
+
+  FrameCursor& cursor = out.cursor;
+  cursor.column = std::clamp(buffer.cursor_column(), 0, std::max(out.columns() - 1, 0));
+  cursor.row = std::clamp(buffer.cursor_row(), 0, std::max(out.rows() - 1, 0));
+  cursor.visible = buffer.cursor_info().visible && out.columns() > 0 && out.rows() > 0 &&
+                   !window.Covers(cursor.column + 1, cursor.row + 1);
+}
+
+}  // namespace vistamere::term

@@ -1,0 +1,26 @@
+// Composing the frame the terminal is to show from the console's cells, the
+// graphics window over them (with its holes) and the picture's cells.
+#pragma once
+
+#include "console/screen_buffer.h"
+#include "term/frame.h"
+#include "term/picture_cells.h"
+#include "toollibs/graphics_window.h"
+
+namespace vistamere::term {
+
+// The colours of a console attribute. 0x07, the attribute the program
+// writes, is the terminal's own default pair, so that the user's theme
+// shows; any other attribute maps to the 16 ANSI colours.
+void AttributeColours(std::uint8_t attribute, Colour& fg, Colour& bg);
+
+// Fills `out` (resized to the buffer's size when it differs). Console cells
+// show their code page 437 glyphs; cells the window covers show `picture`
+// (null: black), placed at the area's top-left; a notice of the window is
+// drawn over the area's middle rows. Cells the program has not written yet
+// and the window does not cover are not known. The cursor is visible when
+// the buffer's is and it does not stand on the picture.
+void ComposeFrame(const ScreenBuffer& buffer, const GraphicsWindow& window,
+                  const PictureCellGrid* picture, Frame& out);
+
+}  // namespace vistamere::term

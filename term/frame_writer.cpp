@@ -1,0 +1,232 @@
+#include "term/frame_writer.h"
+
+#include "term/cp437.h"
+
+namespace vistamere::term {
+namespace {
+
+constexpr char kBeginSynchronized[] = "\x1b[?2026h";
+constexpr char kEndSynchronized[] = "\x1b[?2026l";
+constexpr char kHideCursor[] = "\x1b[?25l";
+constexpr char kShowCursor[] = "\x1b[?25h";
+constexpr char kResetColours[] = "\x1b[0m";
+constexpr char kEraseDisplay[] = "\x1b[2J";
+
+// Gaps of unchanged cells longer than this are always skipped with a move.
+constexpr int kLongestRewrittenGap = 8;
+
+std::size_t DigitCount(int number) {
+  std::size_t count = 1;
+  while (number >= 10) {
+    number /= 10;
+    ++count;
+  }
+  return count;
+}
+
+void AppendNumber(int number, std::string& out) {
+  char digits[12];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  while (count > 0) out.push_back(digits[--count]);
+}
+
+// A code point that cannot reach the terminal as a control: C0, DEL, C1,
+// surrogates and non-characters past Unicode become '?'.
+char32_t SafeGlyph(char32_t glyph) {
+  if (glyph == 0) return U' ';
+  if (glyph < 0x20 || (glyph >= 0x7F && glyph <= 0x9F) || (glyph >= 0xD800 && glyph <= 0xDFFF) ||
+      glyph > 0x10FFFF) {
+    return U'?';
+  }
+  return glyph;
+}
+
+std::size_t Utf8Length(char32_t glyph) {
+  glyph = SafeGlyph(glyph);
+  return glyph < 0x80 ? 1 : glyph < 0x800 ? 2 : glyph < 0x10000 ? 3 : 4;
+}
+
+}  // namespace
+
+void FrameWriter::Invalidate() {
+  in_step_ = false;
+}
+
+void FrameWriter::ForgetTerminalState() {
+  cursor_position_known_ = false;
+  cursor_visibility_ = CursorVisibility::kUnknown;
+  pen_known_ = false;
+}
+
+bool FrameWriter::AnyCellChanged(const Frame& next) const {
+  for (std::size_t index = 0; index < next.size(); ++index) {
+    if (Changed(next, index)) return true;
+  }
+  return false;
+}
+
+bool FrameWriter::CursorChanged(const FrameCursor& cursor) const {
+  if (!cursor.visible) return cursor_visibility_ != CursorVisibility::kHidden;
+  return cursor_visibility_ != CursorVisibility::kShown || !cursor_position_known_ ||
+         cursor_column_ != cursor.column || cursor_row_ != cursor.row;
+}
+
+const std::string& FrameWriter::Update(const Frame& next) {
+  out_.clear();
+  if (!in_step_ || shown_.columns() != next.columns() || shown_.rows() != next.rows()) {
+    shown_.Resize(next.columns(), next.rows());
+    ForgetTerminalState();
+    cleared_ = false;
+    in_step_ = true;
+  }
+  const bool clear = !cleared_ && next.size() > 0 && next.AllKnown();
+  const bool cells_change = clear || AnyCellChanged(next);
+  if (!cells_change && !CursorChanged(next.cursor)) return out_;
+
+  out_ += kBeginSynchronized;
+  if (cells_change) {
+    if (cursor_visibility_ != CursorVisibility::kHidden) {
+      out_ += kHideCursor;
+      cursor_visibility_ = CursorVisibility::kHidden;
+    }
+    if (clear) ClearScreen();
+    if (!pen_known_) SetPen(Colour::Default(), Colour::Default());
+    WriteCells(next);
+    SetPen(Colour::Default(), Colour::Default());
+  }
+  PlaceCursor(next.cursor);
+  out_ += kEndSynchronized;
+  return out_;
+}
+
+void FrameWriter::ClearScreen() {
+  out_ += kResetColours;
+  out_ += kEraseDisplay;
+  pen_fg_ = Colour::Default();
+  pen_bg_ = Colour::Default();
+  pen_known_ = true;
+  // The erased screen shows blanks in the default colours.
+  for (int row = 0; row < shown_.rows(); ++row) {
+    for (int column = 0; column < shown_.columns(); ++column) {
+      shown_.Set(column, row, TermCell{});
+    }
+  }
+  cleared_ = true;
+}
+
+void FrameWriter::WriteCells(const Frame& next) {
+  for (int row = 0; row < next.rows(); ++row) {
+    for (int column = 0; column < next.columns(); ++column) {
+      const std::size_t index = next.IndexOf(column, row);
+      if (!Changed(next, index)) continue;
+      const TermCell& cell = next.At(index);
+      MoveTo(column, row);
+      SetPen(cell.fg, cell.bg);
+      WriteGlyph(cell.glyph);
+      shown_.Set(column, row, cell);
+      // Past the frame's last column the terminal may be waiting to wrap.
+      if (++cursor_column_ >= next.columns()) cursor_position_known_ = false;
+    }
+  }
+}
+
+void FrameWriter::MoveTo(int column, int row) {
+  if (cursor_position_known_ && cursor_row_ == row && cursor_column_ == column) return;
+  // CUP: ESC [ row ; column H, the column left out when it is the first.
+  const std::size_t cup_cost =
+      3 + DigitCount(row + 1) + (column > 0 ? 1 + DigitCount(column + 1) : 0);
+  if (cursor_position_known_ && cursor_row_ == row && cursor_column_ < column) {
+    const int gap = column - cursor_column_;
+    // CUF: ESC [ count C, the count left out when it is one.
+    const std::size_t cuf_cost = 3 + (gap > 1 ? DigitCount(gap) : 0);
+    const std::size_t move_cost = cuf_cost < cup_cost ? cuf_cost : cup_cost;
+    if (RewriteGapCheaper(column, move_cost)) return;
+    if (cuf_cost < cup_cost) {
+      out_ += "\x1b[";
+      if (gap > 1) AppendNumber(gap, out_);
+      out_ += 'C';
+      cursor_column_ = column;
+      return;
+    }
+  }
+  WriteCursorPosition(column, row);
+}
+
+void FrameWriter::WriteCursorPosition(int column, int row) {
+  out_ += "\x1b[";
+  AppendNumber(row + 1, out_);
+  if (column > 0) {
+    out_ += ';';
+    AppendNumber(column + 1, out_);
+  }
+  out_ += 'H';
+  cursor_column_ = column;
+  cursor_row_ = row;
+  cursor_position_known_ = true;
+}
+
+// Writes the unchanged cells between the cursor and `column` again when that
+// takes fewer bytes than a move: they must be on screen already and in the
+// current colours.
+bool FrameWriter::RewriteGapCheaper(int column, std::size_t move_cost) {
+  if (column - cursor_column_ > kLongestRewrittenGap) return false;
+  std::size_t cost = 0;
+  for (int k = cursor_column_; k < column; ++k) {
+    const std::size_t index = shown_.IndexOf(k, cursor_row_);
+    if (!shown_.Known(index)) return false;
+    const TermCell& cell = shown_.At(index);
+    if (!(cell.fg == pen_fg_) || !(cell.bg == pen_bg_)) return false;
+    cost += Utf8Length(cell.glyph);
+    if (cost >= move_cost) return false;
+  }
+  for (int k = cursor_column_; k < column; ++k) WriteGlyph(shown_.At(k, cursor_row_).glyph);
+  cursor_column_ = column;
+  return true;
+}
+
+void FrameWriter::SetPen(Colour fg, Colour bg) {
+  const bool fg_changes = !pen_known_ || !(fg == pen_fg_);
+  const bool bg_changes = !pen_known_ || !(bg == pen_bg_);
+  if (!fg_changes && !bg_changes) return;
+  if (fg == Colour::Default() && bg == Colour::Default() && fg_changes && bg_changes) {
+    out_ += kResetColours;
+  } else {
+    out_ += "\x1b[";
+    if (fg_changes) AppendSgrParameters(fg, true, out_);
+    if (fg_changes && bg_changes) out_ += ';';
+    if (bg_changes) AppendSgrParameters(bg, false, out_);
+    out_ += 'm';
+  }
+  pen_fg_ = fg;
+  pen_bg_ = bg;
+  pen_known_ = true;
+}
+
+void FrameWriter::WriteGlyph(char32_t glyph) {
+  char bytes[4];
+  const int length = AppendUtf8(SafeGlyph(glyph), bytes);
+  out_.append(bytes, static_cast<std::size_t>(length));
+}
+
+void FrameWriter::PlaceCursor(const FrameCursor& cursor) {
+  if (!cursor.visible) {
+    if (cursor_visibility_ != CursorVisibility::kHidden) {
+      out_ += kHideCursor;
+      cursor_visibility_ = CursorVisibility::kHidden;
+    }
+    return;
+  }
+  if (!cursor_position_known_ || cursor_column_ != cursor.column || cursor_row_ != cursor.row) {
+    WriteCursorPosition(cursor.column, cursor.row);
+  }
+  if (cursor_visibility_ != CursorVisibility::kShown) {
+    out_ += kShowCursor;
+    cursor_visibility_ = CursorVisibility::kShown;
+  }
+}
+
+}  // namespace vistamere::term

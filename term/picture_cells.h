@@ -1,0 +1,48 @@
+// The picture as character cells: each cell a block symbol with a
+// foreground and a background colour, made by libchafa from the canvas.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "picture/canvas.h"
+#include "term/colour.h"
+
+namespace vistamere::term {
+
+struct PictureCell {
+  char32_t glyph = U' ';
+  // 0xRRGGBB when the grid's mode is true colour; a palette index (16-255)
+  // in 256-colour mode.
+  std::uint32_t fg = 0;
+  std::uint32_t bg = 0;
+
+  friend bool operator==(const PictureCell&, const PictureCell&) = default;
+};
+
+struct PictureCellGrid {
+  int columns = 0;
+  int rows = 0;
+  ColourMode mode = ColourMode::kTrueColor;
+  std::vector<PictureCell> cells;  // rows * columns, row by row
+
+  const PictureCell& At(int column, int row) const {
+    return cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
+                 static_cast<std::size_t>(column)];
+  }
+  Colour Foreground(const PictureCell& cell) const { return ToColour(cell.fg); }
+  Colour Background(const PictureCell& cell) const { return ToColour(cell.bg); }
+
+ private:
+  Colour ToColour(std::uint32_t value) const {
+    return mode == ColourMode::kTrueColor ? Colour::Rgb(value)
+                                          : Colour::Indexed(static_cast<int>(value));
+  }
+};
+
+// Stretches the canvas over columns x rows cells (no aspect kept: the canvas
+// already has the shape of the area). An empty canvas gives black cells.
+PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, int rows,
+                                   ColourMode mode);
+
+}  // namespace vistamere::term
