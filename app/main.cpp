@@ -20,9 +20,9 @@ extern "C" char __executable_start;  // NOLINT: start of the program image, set 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: vistamere\n"
+    "Usage: vistamere [--help | --version]\n"
     "\n"
-    "Shows a picture of a ballpark in the terminal, with the labels of the nine\n"
+    "Vistamere shows a picture of a ballpark in the terminal, with the labels of the nine\n"
     "fielding positions where an observer sees each fielder.\n"
     "\n"
     "At the prompt, type the name of a picture file (BMP, JPEG, PNG, GIF, WebP\n"

@@ -62,7 +62,7 @@ TEST_F(ProgramTest, FileNameKeepsLeadingSpacesAndLosesTrailingOnes) {
     const char* typed;
     const char* used;
   } cases[] = {{"  park.bmp   \r", "'  park.bmp'"},
-               {"pic\x08\x08ark.gif \r", "'park.gif'"},
+               {"pic\x08\x08" "ark.gif \r", "'park.gif'"},
                {"   \r", "null"},
                {"\r", "null"}};
   for (const auto& c : cases) {
@@ -113,12 +113,14 @@ TEST_F(ProgramTest, ShiftedAndCapsLockLettersArriveAsTheConsoleReportsThem) {
   EXPECT_EQ(Panel(2), "ObsY: 1    ");
 }
 
-TEST_F(ProgramTest, AShorterNumberLeavesAStaleDigitBeyondTheBlankedColumns) {
+TEST_F(ProgramTest, StatusPanelBlanksOnlyFourColumnsBeforeTheValue) {
   screen.Type("\r");
-  screen.Type(std::string(1080, 'X'));  // ObsX -80 -> 1000
-  screen.Type(std::string(990, 'x'));   // 1000 -> 10
+  screen.Type(std::string(1080, 'X'));  // -80 -> 1000
+  screen.Type(std::string(1100, 'x'));  // 1000 -> -100
+  screen.Type(std::string(105, 'X'));   // -100 -> 5
   EXPECT_EQ(Run(), -1);
-  EXPECT_EQ(screen.Text(1, 60, 69), "ObsX: 10 0");
+  // From -100 to 5 nothing stays: the old column 69 held the trailing space.
+  EXPECT_EQ(screen.Text(1, 60, 70), "ObsX: 5    ");
 }
 
 TEST_F(ProgramTest, LowerCaseQOpensTheQuitPromptOverTheFirstHelpLine) {

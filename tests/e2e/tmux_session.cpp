@@ -52,7 +52,7 @@ TmuxSession::TmuxSession(int columns, int rows) {
   Tmux("set-option -g status off");
   Tmux("set-option -g escape-time 0");
   Tmux("resize-window -t main -x " + std::to_string(columns) + " -y " + std::to_string(rows));
-  if (!WaitForText("$")) throw std::runtime_error("the shell in tmux did not start");
+  if (!WaitForText("bash")) throw std::runtime_error("the shell in tmux did not start");
 }
 
 TmuxSession::~TmuxSession() {
