@@ -1,0 +1,54 @@
+#include "toollibs/ballpark_view.h"
+
+#include <cmath>
+
+#include "scene/projection_constants.h"
+
+namespace vistamere::ballpark {
+
+BallparkView::BallparkView(const Viewpoint& viewpoint, int rows, int columns)
+    : viewpoint_(viewpoint),
+      vertical_tilt_(double{DEG_TO_RAD} * viewpoint.TilZ),
+      horizontal_tilt_(double{DEG_TO_RAD} * viewpoint.TilY),
+      centre_row_(5 + (rows - 6) / 2),
+      centre_column_(columns / 2),
+      row_scale_(double{VIEW_SCALE} * rows),
+      column_scale_(double{VIEW_SCALE} * double{COL_ASPECT} * columns) {}
+
+CellPoint BallparkView::Project(double x, double y, double z) const {
+  const double along = viewpoint_.ObsX - x;
+  const double across = viewpoint_.ObsY - y;
+  const double distance = std::hypot(along, across);
+  double elevation = 0;
+  double lateral = 0;
+  if (distance > 0) {
+    elevation = std::atan((viewpoint_.ObsZ - z) / distance);
+    lateral = std::atan(across / distance);
+  }
+  return {centre_row_ + row_scale_ * std::tan(vertical_tilt_ + elevation),
+          centre_column_ - column_scale_ * std::tan(horizontal_tilt_ + lateral)};
+}
+
+ViewRay BallparkView::RayThrough(const CellPoint& cell) const {
+  return {std::atan((cell.row - centre_row_) / row_scale_) - vertical_tilt_,
+          std::atan((centre_column_ - cell.column) / column_scale_) - horizontal_tilt_};
+}
+
+GroundPoint BallparkView::PointAt(const ViewRay& ray, double distance) const {
+  // The lateral angle is measured over the horizontal distance itself, so
+  // the sideways part is d tan(lateral) and the rest lies along x.
+  const double sideways = std::tan(ray.lateral);
+  const double forward = std::sqrt(std::fmax(0.0, 1.0 - sideways * sideways));
+  return {viewpoint_.ObsX + distance * forward, viewpoint_.ObsY - distance * sideways};
+}
+
+double BallparkView::HeightAt(const ViewRay& ray, double distance) const {
+  return viewpoint_.ObsZ - distance * std::tan(ray.elevation);
+}
+
+double BallparkView::GroundDistance(const ViewRay& ray) const {
+  if (ray.elevation <= 0 || viewpoint_.ObsZ <= 0) return -1;
+  return viewpoint_.ObsZ / std::tan(ray.elevation);
+}
+
+}  // namespace vistamere::ballpark
