@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,34 @@ TEST(LoadPictureFile, ShrinksIntoTheCanvasAndReportsProgress) {
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back(), 100);
   EXPECT_LE(reports.size(), 101u);
+}
+
+}  // namespace
+}  // namespace vistamere::picture
+
+namespace vistamere::picture {
+namespace {
+
+// Every format reaches its decoder by content: files made by ImageMagick,
+// all named .bmp, showing a red left half and a blue right half.
+TEST(LoadPictureFile, DispatchesEveryFormatByContent) {
+  if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ImageMagick";
+  ScratchDir dir;
+  for (const char* format : {"png", "jpeg", "gif", "webp", "tiff", "bmp"}) {
+    std::string path = dir.File(std::string(format) + "-inside.bmp");
+    std::string command = "convert -size 16x8 xc:red -size 16x8 xc:blue +append " +
+                          std::string(format) + ":'" + path + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) continue;
+    Canvas canvas;
+    LoadOutcome outcome = LoadPictureFile(path, 32, 8, canvas);
+    ASSERT_EQ(outcome.status, DecodeStatus::kOk) << format << ": " << outcome.reason;
+    const std::uint8_t* left = canvas.Pixel(4, 4);
+    const std::uint8_t* right = canvas.Pixel(28, 4);
+    EXPECT_GT(left[0], 200) << format;
+    EXPECT_LT(left[2], 60) << format;
+    EXPECT_GT(right[2], 200) << format;
+    EXPECT_LT(right[0], 60) << format;
+  }
 }
 
 }  // namespace
