@@ -100,6 +100,7 @@ KeyEventRecord KeyOfCharacter(char32_t code_point) {
 }
 
 std::optional<KeyEventRecord> KeyOfCodeReport(const KeyCodeReport& report) {
+  if (report.code == 0) return std::nullopt;  // no key code at all
   const std::uint32_t state = ControlStateOfModifiers(report.modifiers);
   std::optional<KeyEventRecord> key;
   if (report.code < 0x20 || report.code == 0x7F) {

@@ -106,6 +106,19 @@ DecodedUnit DecodeTyped(std::span<const std::uint8_t> in) {
                  read.code_point ? KeyOfCharacter(*read.code_point) : UnknownCharacterKey());
 }
 
+// CSI n[;m] ~, and xterm's modifyOtherKeys form CSI 27;m;code ~.
+std::optional<KeyEventRecord> KeyOfTildeSequence(const SequenceParams& params) {
+  const int code = params.Get(0);
+  if (code == 27 && params.count() >= 3) {
+    return KeyOfCodeReport(
+        {.code = static_cast<std::uint32_t>(params.Get(2)), .modifiers = params.Get(1)});
+  }
+  // kitty sends the keypad's Begin key as a private-range code with '~'.
+  auto key = KeyOfTildeCode(code);
+  if (!key) key = KeyOfKittyFunctionalCode(static_cast<std::uint32_t>(code));
+  return Named(key, params, 1);
+}
+
 DecodedUnit DispatchCsi(std::uint8_t private_marker, const SequenceParams& params,
                         std::uint8_t final_byte, std::size_t length, bool expect_cursor_report) {
   if (private_marker == '?') {
@@ -128,11 +141,7 @@ DecodedUnit DispatchCsi(std::uint8_t private_marker, const SequenceParams& param
                                       .modifiers = params.Get(1),
                                       .released = params.Get(1, 1) == kReleaseEvent}));
     case '~':
-      if (params.Get(0) == 27 && params.count() >= 3) {  // xterm modifyOtherKeys
-        return WithKey(length, KeyOfCodeReport({.code = static_cast<std::uint32_t>(params.Get(2)),
-                                                .modifiers = params.Get(1)}));
-      }
-      return WithKey(length, Named(KeyOfTildeCode(params.Get(0)), params, 1));
+      return WithKey(length, KeyOfTildeSequence(params));
     case '$':  // rxvt: Shift, Ctrl, Ctrl+Shift in place of the '~'
     case '^':
     case '@': {

@@ -91,6 +91,7 @@ const std::vector<KittyCase> kKittyCases = {
     {"\033[57414u", Press(0x1C, 0x0D, 0), "<0D>"},
     {"\033[57417u", Press(0x4B, 0, 0), "<00><4B>"},
     {"\033[57426u", Press(0x53, 0, 0), "<00><53>"},
+    {"\033[57427~", Press(0x4C, 0, 0), "<00><4C>"},
 };
 
 class KittyKeys : public ::testing::TestWithParam<KittyCase> {};

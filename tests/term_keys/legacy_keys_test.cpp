@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "console/text_console.h"
 #include "key_decoder_test_support.h"
 
 namespace vistamere::term {
@@ -161,18 +160,6 @@ TEST(LegacyKeyRecords, CarryScanCodeCharacterAndModifiers) {
     EXPECT_EQ(decoded.records[0].type, InputEventType::kKey);
     EXPECT_EQ(decoded.records[0].key, c.expected) << c.bytes;
   }
-}
-
-TEST(LegacyKeyRecords, LoneEscWaitsForTheTimeout) {
-  KeyDecoder decoder;
-  decoder.Feed(reinterpret_cast<const std::uint8_t*>("\033"), 1);
-  InputRecord record;
-  EXPECT_FALSE(decoder.Next(record));
-  EXPECT_TRUE(decoder.HasIncompleteSequence());
-  decoder.FlushPending();
-  ASSERT_TRUE(decoder.Next(record));
-  EXPECT_EQ(KeyStringOf(record.key), std::optional<Text>("\x1b"));
-  EXPECT_FALSE(decoder.HasIncompleteSequence());
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ const std::vector<SwallowCase> kSwallowCases = {
     {"unknown csi", "\033[?1049h\033[6n\033[>1;2c\033[1 qb", "b"},
     {"unknown tilde code", "\033[99~\033[16~b", "b"},
     {"unknown ss3", "\033Ozb", "b"},
+    {"csi u without a key code", "\033[u\033[;5u\033[27;5~b", "b"},
     {"decrqm answer", "\033[?2026;2$yb", "b"},
     {"csi broken by a control byte", "\033[12\rb", "<0D>|b"},
     {"unsolicited cursor report", "\033[12;40Rb", "b"},
