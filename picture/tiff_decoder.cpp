@@ -186,6 +186,7 @@ DecodeOutcome DecodeTiff(ByteSource& source, RowSink& sink, const DecodeRequest&
     const std::uint32_t rows = std::min(band_height, height - top);
     image.get().row_offset = static_cast<int>(top);
     image.get().col_offset = 0;
+    stream.library_error = false;  // complaints while opening were not fatal
     if (TIFFRGBAImageGet(&image.get(), band.data(), width, rows) == 0 || stream.library_error) {
       return Damaged(stream, anything_delivered);
     }
