@@ -37,7 +37,11 @@ void DrawNotice(const GraphicsWindow& window, const HoleRect& area, Frame& out) 
   const int padding = width > 2 ? 1 : 0;
   std::vector<std::u32string> lines = WrapText(DisplayableText(window.notice), width - 2 * padding);
   if (static_cast<int>(lines.size()) > height) lines.resize(static_cast<std::size_t>(height));
-  const int first_row = area.top + (height - static_cast<int>(lines.size())) / 2;  // 1-based
+  // A failure stands in the middle of the area; a warning over a picture
+  // that was drawn in part stands on its bottom rows, out of the way.
+  const int line_count = static_cast<int>(lines.size());
+  const int first_row = window.notice_is_warning ? area.bottom - line_count + 1
+                                                 : area.top + (height - line_count) / 2;  // 1-based
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int row = first_row + static_cast<int>(i);
     const int length = static_cast<int>(lines[i].size()) + 2 * padding;

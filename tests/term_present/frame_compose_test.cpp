@@ -154,6 +154,22 @@ TEST_F(ComposeFrameTest, NoticeIsCentredOnTheAreasMiddleRow) {
   EXPECT_EQ(frame.At(start, middle - 1).glyph, U' ') << "no picture: black cells";
 }
 
+TEST_F(ComposeFrameTest, WarningStandsOnTheAreasBottomRow) {
+  ShowWindow(HoleRect{1, 6, kColumns, 39});
+  window.notice = "cannot show 'x.png': truncated PNG data";
+  window.notice_is_warning = true;
+
+  Compose();
+
+  const int length = 39;
+  const int start = (kColumns - length) / 2;
+  std::u32string shown;
+  for (int column = start; column < start + length; ++column) {
+    shown.push_back(frame.At(column, 38).glyph);
+  }
+  EXPECT_EQ(shown, U"cannot show 'x.png': truncated PNG data");
+}
+
 TEST_F(ComposeFrameTest, LongNoticeWrapsInsideTheAreaAndHolesStayOnTop) {
   ShowWindow(HoleRect{11, 5, 30, 14});  // 20 columns, 10 rows
   window.notice = std::string(45, 'x');
