@@ -86,20 +86,5 @@ TEST(ClipToGraphicsArea, KeepsRowsSixToThirtyNineAndColumnsOneTo102) {
   }
 }
 
-TEST(ClipToGraphicsArea, FollowsTheScreenSize) {
-  ScreenRows = 25;
-  ScreenCols = 80;
-  std::int32_t row = 24;
-  std::int32_t column = 80;
-  ClipToGraphicsArea(row, column);
-  EXPECT_EQ(row, 24);
-  EXPECT_EQ(column, 80);
-  row = 25;
-  column = 81;
-  ClipToGraphicsArea(row, column);
-  EXPECT_EQ(row, 0);
-  EXPECT_EQ(column, 0);
-}
-
 }  // namespace
 }  // namespace vistamere

@@ -48,11 +48,5 @@ TEST(FielderTable, UnusedRowsZeroAndWithoutLabel) {
   EXPECT_TRUE(FielderLabel(11).empty());
 }
 
-TEST(FielderTable, ShortLabelsKeepTheirOwnLength) {
-  EXPECT_EQ(FielderLabel(8).size(), 6u);
-  EXPECT_EQ(FielderLabel(9).size(), 5u);
-  for (int index = 1; index <= 7; ++index) EXPECT_EQ(FielderLabel(index).size(), 7u);
-}
-
 }  // namespace
 }  // namespace vistamere

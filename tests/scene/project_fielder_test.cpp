@@ -132,6 +132,22 @@ TEST_F(ProjectFielderTest, OutfieldAnglesPastPiLimitMirrorAtTilZ350) {
   }
 }
 
+// The sign rule compares with PI_LIMIT, which lies a little above pi: a view
+// angle between the two keeps sign -1.
+TEST_F(ProjectFielderTest, SignTurnsOnlyAbovePiLimit) {
+  const struct {
+    std::int32_t x;
+    float sign;
+  } cases[] = {{1678, -1.0f}, {1600, 1.0f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.x);
+    const ProjectionTrace t = Trace(c.x, 0, 0, {0, 0, 1, 180, 180});
+    EXPECT_EQ(t.vertical_view_angle > std::numbers::pi_v<float>, true);
+    EXPECT_EQ(t.vertical_sign, c.sign);
+    EXPECT_EQ(t.horizontal_sign, -1.0f);  // 3.1409998 alone
+  }
+}
+
 TEST_F(ProjectFielderTest, TiltsOfWholeTurns) {
   const struct {
     std::int32_t degrees;
