@@ -1,0 +1,156 @@
+// Our tool libraries on the real graphics window model and real files.
+#include "toollibs/tool_libraries_impl.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "toollibs/file_name.h"
+#include "toollibs/ole_string.h"
+
+namespace vistamere {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordingHost final : public ToolHost {
+ public:
+  void SetTitle(const std::string& title) override { titles.push_back(title); }
+  void ShowLoadProgress(const std::string&, int percent) override { progress.push_back(percent); }
+  std::vector<std::string> titles;
+  std::vector<int> progress;
+};
+
+class ToolLibrariesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory = fs::temp_directory_path() / ("vistamere-toollibs-" + std::to_string(::getpid()));
+    fs::create_directories(directory);
+    tools.ConsoleGfx(1, 6, 102, 39);
+  }
+  void TearDown() override { fs::remove_all(directory); }
+
+  GraphicsWindow window;
+  RecordingHost host;
+  ToolLibraries tools{window, &host};
+  fs::path directory;
+};
+
+TEST_F(ToolLibrariesTest, TextHolesOpenOnlyWithAGoodNumberInsideTheArea) {
+  const struct {
+    std::int32_t hole, left, top, right, bottom, result;
+  } cases[] = {
+      {1, 46, 28, 52, 28, 0},
+      {32, 1, 6, 102, 39, 0},
+      {0, 46, 28, 52, 28, kBadHoleNumber},
+      {33, 46, 28, 52, 28, kBadHoleNumber},
+      {-1, 46, 28, 52, 28, kBadHoleNumber},
+      {2, 97, 20, 103, 20, kBadRectangle},
+      {2, 10, 5, 12, 5, kBadRectangle},
+      {2, 10, 40, 12, 40, kBadRectangle},
+      {2, 12, 20, 10, 20, kBadRectangle},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(tools.GfxTextHole(c.hole, c.left, c.top, c.right, c.bottom), c.result)
+        << c.hole << " " << c.left << "," << c.top << "-" << c.right << "," << c.bottom;
+  }
+  EXPECT_EQ(window.holes.size(), 2u);
+  EXPECT_EQ(tools.FillHole(1), 0);
+  EXPECT_EQ(tools.FillHole(1), 0);  // closing a closed hole is no failure
+  EXPECT_EQ(tools.FillHole(0), kBadHoleNumber);
+  EXPECT_EQ(window.holes.size(), 1u);
+}
+
+TEST_F(ToolLibrariesTest, HolesNeedAnArea) {
+  GraphicsWindow bare;
+  ToolLibraries no_area{bare, nullptr};
+  EXPECT_EQ(no_area.GfxTextHole(1, 46, 28, 52, 28), kNoGraphicsArea);
+}
+
+TEST_F(ToolLibrariesTest, PictureCoversTheAreaOnlyWhileShownAndOutsideOpenHoles) {
+  EXPECT_FALSE(window.Covers(50, 20));
+  tools.GfxWindow(5);
+  EXPECT_TRUE(window.Covers(50, 20));
+  EXPECT_FALSE(window.Covers(50, 5));
+  tools.GfxTextHole(8, 49, 20, 54, 20);
+  EXPECT_FALSE(window.Covers(50, 20));
+  EXPECT_TRUE(window.Covers(55, 20));
+  tools.GfxWindow(0);
+  EXPECT_FALSE(window.Covers(55, 20));
+}
+
+TEST_F(ToolLibrariesTest, TitleGoesToTheHostAndThePreviousOneComesBackAsAnOleString) {
+  SysFreeString(tools.ConsoleTitle("Vistamere 1.0"));
+  char* previous = tools.ConsoleTitle("Caf\x82");
+  ASSERT_NE(previous, nullptr);
+  EXPECT_EQ(SysStringByteLen(previous), 13u);
+  EXPECT_STREQ(previous, "Vistamere 1.0");
+  SysFreeString(previous);
+  EXPECT_EQ(host.titles, (std::vector<std::string>{"Vistamere 1.0", "Caf\xC3\xA9"}));
+}
+
+TEST_F(ToolLibrariesTest, NoNameDrawsTheBuiltInBallpark) {
+  EXPECT_EQ(tools.StretchImage(nullptr, 1024, 512), 0);
+  EXPECT_EQ(window.canvas.width, 1024);
+  EXPECT_EQ(window.canvas.height, 512);
+  EXPECT_TRUE(window.notice.empty());
+  const std::uint8_t* sky = window.canvas.Pixel(512, 2);
+  EXPECT_GT(sky[2], sky[0]) << "blue above";
+}
+
+TEST_F(ToolLibrariesTest, PicturesThatCannotBeShownLeaveANoticeNamingFileAndReason) {
+  const fs::path empty = directory / "empty.png";
+  std::ofstream(empty).close();
+  const struct {
+    std::string name;
+    std::string notice;
+  } cases[] = {
+      {(directory / "missing.jpg").string(), "no such file"},
+      {directory.string(), "not a regular file"},
+      {empty.string(), "empty file"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(tools.StretchImage(c.name.c_str(), 1024, 512), kPictureNotShown);
+    EXPECT_EQ(window.notice, "cannot show '" + c.name + "': " + c.notice);
+    EXPECT_FALSE(window.notice_is_warning);
+  }
+  // The name shows as its glyphs: a control byte cannot reach the terminal.
+  EXPECT_EQ(tools.StretchImage("bad\x1b[2Jname", 1024, 512), kPictureNotShown);
+  EXPECT_EQ(window.notice.find('\x1b'), std::string::npos);
+  EXPECT_NE(window.notice.find("bad\xE2\x86\x90[2Jname"), std::string::npos);  // U+2190
+}
+
+TEST_F(ToolLibrariesTest, CodePageNamesOpenTheFileOfTheSameNameInUtf8) {
+  const fs::path picture = directory / "caf\xC3\xA9.bmp";
+  fs::copy_file(fs::path(VISTAMERE_BMPSUITE) / "g" / "rgb24.bmp", picture);
+  const std::string typed = (directory / "caf\x82.bmp").string();  // as typed at the console
+  EXPECT_EQ(tools.StretchBitmap(typed.c_str(), 1024, 512), 0) << window.notice;
+  EXPECT_TRUE(window.notice.empty());
+  EXPECT_EQ(Cp437ToUtf8("\x82\x81\x9c"), "\xC3\xA9\xC3\xBC\xC2\xA3");
+  EXPECT_EQ(host.progress.back(), -1);
+}
+
+TEST_F(ToolLibrariesTest, ATruncatedPictureIsShownWithAWarning) {
+  const fs::path source = fs::path(VISTAMERE_BMPSUITE) / "g" / "rgb24.bmp";
+  const fs::path cut = directory / "cut.bmp";
+  fs::copy_file(source, cut);
+  fs::resize_file(cut, fs::file_size(source) * 2 / 3);
+  EXPECT_EQ(tools.StretchBitmap(cut.c_str(), 1024, 512), kPictureNotShown);
+  EXPECT_TRUE(window.notice_is_warning);
+  EXPECT_NE(window.notice.find("cut.bmp"), std::string::npos);
+}
+
+TEST_F(ToolLibrariesTest, DrawingSizesOutsideReasonRefuseWithoutTouchingThePicture) {
+  tools.StretchImage(nullptr, 1024, 512);
+  const auto version = window.picture_version;
+  for (const auto& [w, h] : {std::pair{0, 512}, {1024, -1}, {100000, 512}}) {
+    EXPECT_EQ(tools.StretchImage(nullptr, w, h), kBadArgument);
+  }
+  EXPECT_EQ(window.picture_version, version);
+}
+
+}  // namespace
+}  // namespace vistamere
