@@ -116,6 +116,12 @@ void TerminalPlatform::Present() {
   if (!fits) {
     if (!too_small_ || size.columns != shown_too_small_.columns ||
         size.rows != shown_too_small_.rows) {
+      // Ask the terminal to grow (xterm's window operation; many terminals
+      // ignore it, and the notice tells the user what to do then).
+      if (!too_small_) {
+        tty_.Write("\x1b[8;" + std::to_string(screen_.rows()) + ";" +
+                   std::to_string(screen_.columns()) + "t");
+      }
       tty_.Write(TooSmallNotice(size.columns, size.rows, screen_.columns(), screen_.rows()));
       shown_too_small_ = size;
     }
