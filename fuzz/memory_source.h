@@ -1,0 +1,35 @@
+// The fuzzer's input as a ByteSource, without copying it.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+
+#include "picture/byte_source.h"
+
+namespace vistamere::fuzz {
+
+class MemorySource final : public picture::ByteSource {
+ public:
+  MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  std::size_t Read(void* buffer, std::size_t size) override {
+    const std::size_t n = std::min<std::uint64_t>(size, size_ - position_);
+    if (n > 0) std::memcpy(buffer, data_ + position_, n);
+    position_ += n;
+    return n;
+  }
+  bool Seek(std::uint64_t offset) override {
+    if (offset > size_) return false;
+    position_ = offset;
+    return true;
+  }
+  std::uint64_t Position() const override { return position_; }
+  std::uint64_t Size() const override { return size_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::uint64_t position_ = 0;
+};
+
+}  // namespace vistamere::fuzz

@@ -1,0 +1,139 @@
+// Random console cells, graphics window (area, holes, notice) and picture
+// composed into frames and written one after another, with resizes and
+// invalidations between them, and the too-small notice at random sizes:
+// nothing written may carry a control byte outside its own CSI sequence.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "console/screen_buffer.h"
+#include "fuzz/terminal_output_check.h"
+#include "term/frame.h"
+#include "term/frame_compose.h"
+#include "term/frame_writer.h"
+#include "term/picture_cells.h"
+#include "term/too_small_notice.h"
+#include "toollibs/graphics_window.h"
+
+namespace {
+
+using namespace vistamere;
+
+void Check(const std::string& bytes, const char* where) {
+  if (const char* fault = fuzz::TerminalOutputFault(bytes)) {
+    std::fprintf(stderr, "%s: %s\n", where, fault);
+    std::abort();
+  }
+}
+
+// A rectangle as the tool library accepts one: 1-based, not empty, and
+// inside `bounds` (which may reach past the screen).
+HoleRect Rect(FuzzedDataProvider& input, const HoleRect& bounds) {
+  HoleRect rect;
+  rect.left = input.ConsumeIntegralInRange(bounds.left, bounds.right);
+  rect.top = input.ConsumeIntegralInRange(bounds.top, bounds.bottom);
+  rect.right = input.ConsumeIntegralInRange(rect.left, bounds.right);
+  rect.bottom = input.ConsumeIntegralInRange(rect.top, bounds.bottom);
+  return rect;
+}
+
+void ScribbleCells(FuzzedDataProvider& input, ScreenBuffer& screen) {
+  const int count = input.ConsumeIntegralInRange(0, 8);
+  for (int i = 0; i < count; ++i) {
+    std::vector<Cell> cells(input.ConsumeIntegralInRange<std::size_t>(0, 40));
+    for (Cell& cell : cells) {
+      cell.character = input.ConsumeIntegral<std::uint8_t>();
+      cell.attribute = input.ConsumeIntegral<std::uint8_t>();
+    }
+    const int column = input.ConsumeIntegralInRange(-3, screen.columns());
+    screen.WriteOutput(column, input.ConsumeIntegralInRange(-3, screen.rows()), cells);
+  }
+  screen.SetCursorPosition(input.ConsumeIntegralInRange(0, screen.columns() - 1),
+                           input.ConsumeIntegralInRange(0, screen.rows() - 1));
+  screen.SetCursorInfo({25, input.ConsumeBool()});
+}
+
+void ChangeWindow(FuzzedDataProvider& input, GraphicsWindow& window, int columns, int rows) {
+  window.shown = input.ConsumeBool();
+  if (input.ConsumeIntegralInRange(0, 4) == 0) {
+    window.area.reset();
+  } else {
+    window.area = Rect(input, HoleRect{1, 1, columns + 3, rows + 3});
+  }
+  window.holes.clear();
+  const int holes = input.ConsumeIntegralInRange(0, 4);
+  for (int i = 0; i < holes && window.area; ++i) {
+    window.holes[input.ConsumeIntegralInRange(1, kMaxHoleNumber)] = Rect(input, *window.area);
+  }
+  window.notice = input.ConsumeBool() ? input.ConsumeRandomLengthString(120) : std::string();
+  window.notice_is_warning = input.ConsumeBool();
+  ++window.picture_version;
+}
+
+term::PictureCellGrid Picture(FuzzedDataProvider& input, const GraphicsWindow& window) {
+  picture::Canvas canvas;
+  canvas.Reset(input.ConsumeIntegralInRange(0, 6), input.ConsumeIntegralInRange(0, 6));
+  for (std::uint8_t& byte : canvas.rgb) byte = input.ConsumeIntegral<std::uint8_t>();
+  int columns = 1;
+  int rows = 1;
+  if (window.area) {
+    columns = std::max(1, std::min(window.area->right - window.area->left + 1, 130));
+    rows = std::max(1, std::min(window.area->bottom - window.area->top + 1, 60));
+  }
+  const auto mode =
+      input.ConsumeBool() ? term::ColourMode::kTrueColor : term::ColourMode::kIndexed256;
+  return term::RenderPictureCells(canvas, columns, rows, mode);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  ScreenBuffer screen(input.ConsumeIntegralInRange(1, 110), input.ConsumeIntegralInRange(1, 45));
+  GraphicsWindow window;
+  term::FrameWriter writer;
+  term::Frame frame;
+  term::PictureCellGrid picture;
+  bool have_picture = false;
+
+  for (int step = 0; step < 6 && input.remaining_bytes() > 0; ++step) {
+    switch (input.ConsumeIntegralInRange(0, 5)) {
+      case 0:
+        screen.SetScreenBufferSize(input.ConsumeIntegralInRange(1, 110),
+                                   input.ConsumeIntegralInRange(1, 45));
+        writer.Invalidate();
+        break;
+      case 1:
+        ChangeWindow(input, window, screen.columns(), screen.rows());
+        break;
+      case 2:
+        picture = Picture(input, window);
+        have_picture = true;
+        break;
+      case 3:
+        screen.FillOutputCharacter(' ', screen.columns() * screen.rows(), 0, 0);
+        break;
+      case 4: {
+        const int columns = input.ConsumeIntegralInRange(-1, 300);
+        const int rows = input.ConsumeIntegralInRange(-1, 100);
+        Check(term::TooSmallNotice(columns, rows, 102, 40), "too-small notice");
+        writer.Invalidate();
+        break;
+      }
+      default:
+        ScribbleCells(input, screen);
+        break;
+    }
+    term::ComposeFrame(screen, window, have_picture ? &picture : nullptr, frame);
+    if (frame.columns() != screen.columns() || frame.rows() != screen.rows()) {
+      std::fprintf(stderr, "frame and screen differ in size\n");
+      std::abort();
+    }
+    Check(writer.Update(frame), "frame update");
+  }
+  return 0;
+}
