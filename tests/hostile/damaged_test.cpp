@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -20,6 +21,10 @@ struct HonestPicture {
   const char* options;  // after the plasma source
   const char* extension;
 };
+
+void PrintTo(const HonestPicture& test, std::ostream* out) {
+  *out << test.label;
+}
 
 const HonestPicture kHonest[] = {
     {"bmp", "-type TrueColor", "bmp"},
@@ -69,6 +74,10 @@ struct DamageCase {
   std::function<Bytes()> make;
   Expect expect;
 };
+
+void PrintTo(const DamageCase& test, std::ostream* out) {
+  *out << test.label;
+}
 
 Bytes Grey(int entries) {
   Bytes palette;

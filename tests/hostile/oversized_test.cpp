@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "expectations.h"
@@ -20,6 +21,10 @@ struct OversizedCase {
   std::function<Bytes()> make;
   Expect expect;
 };
+
+void PrintTo(const OversizedCase& test, std::ostream* out) {
+  *out << test.label;
+}
 
 Bytes BmpSized(std::int32_t width, std::int32_t height, std::uint16_t bits) {
   BmpFields f;

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "expectations.h"
@@ -21,6 +22,10 @@ struct SpecialCase {
   Expect expect;
   const char* reason;  // a part of the reason, or "" for any
 };
+
+void PrintTo(const SpecialCase& test, std::ostream* out) {
+  *out << test.label;
+}
 
 Bytes SmallPng() {
   return MadeByImageMagick("-size 16x8 xc:orange", "small.png");
