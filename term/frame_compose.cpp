@@ -48,7 +48,10 @@ void DrawNotice(const GraphicsWindow& window, const HoleRect& area, Frame& out) 
     const int first_column = area.left + (width - length) / 2;  // 1-based
     for (int k = 0; k < length; ++k) {
       const int column = first_column + k;
-      if (!window.Covers(column, row) || column > out.columns() || row > out.rows()) continue;
+      if (column < 1 || row < 1 || column > out.columns() || row > out.rows() ||
+          !window.Covers(column, row)) {
+        continue;
+      }
       const int text_index = k - padding;
       const char32_t glyph = text_index >= 0 && text_index < static_cast<int>(lines[i].size())
                                  ? lines[i][static_cast<std::size_t>(text_index)]
