@@ -1,0 +1,62 @@
+// vistamere-render FILE [--colours truecolor|256]
+// Decodes FILE, reduces it to the drawing size and writes the bytes of the
+// program's first frame showing it to standard output.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "picture/load_picture_file.h"
+#include "tools/first_frame.h"
+
+namespace {
+
+constexpr char kUsage[] = "usage: vistamere-render FILE [--colours truecolor|256]\n";
+
+bool ParseColours(const char* value, vistamere::term::ColourMode& mode) {
+  if (std::strcmp(value, "truecolor") == 0) {
+    mode = vistamere::term::ColourMode::kTrueColor;
+    return true;
+  }
+  if (std::strcmp(value, "256") == 0) {
+    mode = vistamere::term::ColourMode::kIndexed256;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace vistamere;
+  std::string path;
+  term::ColourMode mode = term::ColourMode::kTrueColor;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--colours") == 0 && i + 1 < argc) {
+      if (!ParseColours(argv[++i], mode)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+      }
+    } else if (path.empty() && argv[i][0] != '-') {
+      path = argv[i];
+    } else {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+  if (path.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  picture::Canvas canvas;
+  const picture::LoadOutcome outcome =
+      picture::LoadPictureFile(path, picture::kCanvasWidth, picture::kCanvasHeight, canvas);
+  if (outcome.status != picture::DecodeStatus::kOk) {
+    std::fprintf(stderr, "vistamere-render: cannot show '%s': %s\n", path.c_str(),
+                 outcome.reason.c_str());
+    if (outcome.status != picture::DecodeStatus::kTruncated) return 1;
+  }
+  const std::string bytes = tools::FirstFrameBytes(canvas, mode);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return 1;
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
