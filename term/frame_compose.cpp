@@ -1,6 +1,7 @@
 #include "term/frame_compose.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "term/cp437.h"
 #include "term/notice_text.h"
@@ -13,6 +14,26 @@ namespace {
 constexpr Colour kNoticeForeground = Colour::Indexed(253);
 constexpr Colour kNoticeBackground = Colour::Indexed(236);
 constexpr Colour kBlack = Colour::Indexed(16);
+
+// Marks the cells (0-based, row by row) where the picture shows: the area,
+// less every open hole. Made once per frame rather than asked per cell.
+void MarkCoveredCells(const GraphicsWindow& window, int columns, int rows,
+                      std::vector<unsigned char>& covered) {
+  covered.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), 0);
+  if (!window.shown || !window.area) return;
+  const auto paint = [&](const HoleRect& rect, unsigned char value) {
+    const int left = std::max(rect.left, 1);
+    const int right = std::min(rect.right, columns);
+    for (int row = std::max(rect.top, 1); row <= std::min(rect.bottom, rows); ++row) {
+      for (int column = left; column <= right; ++column) {
+        covered[static_cast<std::size_t>(row - 1) * static_cast<std::size_t>(columns) +
+                static_cast<std::size_t>(column - 1)] = value;
+      }
+    }
+  };
+  paint(*window.area, 1);
+  for (const auto& [number, rect] : window.holes) paint(rect, 0);
+}
 
 // Windows orders the colour bits blue, green, red; ANSI red, green, blue.
 int AnsiIndexOf(int console_colour) {
@@ -81,9 +102,12 @@ void ComposeFrame(const ScreenBuffer& buffer, const GraphicsWindow& window,
   const bool picture_shown = window.shown && window.area.has_value();
   const int area_left = picture_shown ? window.area->left - 1 : 0;  // 0-based
   const int area_top = picture_shown ? window.area->top - 1 : 0;
+  static thread_local std::vector<unsigned char> covered;
+  MarkCoveredCells(window, out.columns(), out.rows(), covered);
+  std::size_t index = 0;
   for (int row = 0; row < out.rows(); ++row) {
-    for (int column = 0; column < out.columns(); ++column) {
-      if (picture_shown && window.Covers(column + 1, row + 1)) {
+    for (int column = 0; column < out.columns(); ++column, ++index) {
+      if (covered[index] != 0) {
         out.Set(column, row, PictureCellAt(picture, column - area_left, row - area_top));
       } else if (buffer.Written(column, row)) {
         const Cell& cell = buffer.At(column, row);
