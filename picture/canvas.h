@@ -21,11 +21,13 @@ struct Canvas {
   }
   std::uint8_t* Pixel(int x, int y) {
     return rgb.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                         static_cast<std::size_t>(x)) * 3;
+                         static_cast<std::size_t>(x)) *
+                            3;
   }
   const std::uint8_t* Pixel(int x, int y) const {
     return rgb.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                         static_cast<std::size_t>(x)) * 3;
+                         static_cast<std::size_t>(x)) *
+                            3;
   }
 };
 

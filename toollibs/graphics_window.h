@@ -30,14 +30,14 @@ inline constexpr int kMaxHoleNumber = 32;
 struct GraphicsWindow {
   std::optional<HoleRect> area;  // set by ConsoleGfx
   bool shown = false;
-  picture::Canvas canvas;         // the picture, stretched to the drawing size
+  picture::Canvas canvas;  // the picture, stretched to the drawing size
   // Shown in the area when the picture could not be drawn. A warning (the
   // picture was drawn only in part) stands on the area's bottom row, over the
   // picture; anything else in the middle of the area, instead of it.
   std::string notice;
   bool notice_is_warning = false;
   std::uint64_t picture_version = 0;  // bumped whenever canvas or notice change
-  std::map<int, HoleRect> holes;  // open text holes by number
+  std::map<int, HoleRect> holes;      // open text holes by number
   std::uint64_t refresh_count = 0;
 
   // Whether console cell (column, row) shows the picture rather than text.

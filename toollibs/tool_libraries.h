@@ -33,8 +33,7 @@ class GraphicsTools {
   virtual ~GraphicsTools() = default;
   virtual std::int32_t GfxWindow(std::int32_t state) = 0;  // 0 hides, 5 shows
   virtual std::int32_t BitmapParam(const char* name, std::int32_t query) = 0;
-  virtual std::int32_t StretchBitmap(const char* name, std::int32_t width,
-                                     std::int32_t height) = 0;
+  virtual std::int32_t StretchBitmap(const char* name, std::int32_t width, std::int32_t height) = 0;
   virtual std::int32_t ImageParam(const char* name, std::int32_t query) = 0;
   virtual std::int32_t StretchImage(const char* name, std::int32_t width, std::int32_t height) = 0;
   virtual std::int32_t GfxRefresh(std::int32_t mode) = 0;

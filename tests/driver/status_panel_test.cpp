@@ -12,11 +12,9 @@ TEST(StatusPanel, BlanksOnlyFourColumnsSoALongerOldNumberMayLeaveADigit) {
     std::int32_t before, after;
     const char* row_one;  // columns 60 to 71
   } cases[] = {
-      {1000, 10, "ObsX: 10 0  "},   // the old column 69 held a digit
-      {-100, 5, "ObsX: 5     "},    // the old column 69 held the trailing space
-      {-80, -81, "ObsX:-81    "},
-      {12345, 7, "ObsX: 7  45 "},
-      {-2147483647 - 1, 0, "ObsX: 0  748"},
+      {1000, 10, "ObsX: 10 0  "},  // the old column 69 held a digit
+      {-100, 5, "ObsX: 5     "},   // the old column 69 held the trailing space
+      {-80, -81, "ObsX:-81    "}, {12345, 7, "ObsX: 7  45 "}, {-2147483647 - 1, 0, "ObsX: 0  748"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.before);

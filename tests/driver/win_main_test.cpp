@@ -62,7 +62,9 @@ TEST_F(ProgramTest, FileNameKeepsLeadingSpacesAndLosesTrailingOnes) {
     const char* typed;
     const char* used;
   } cases[] = {{"  park.bmp   \r", "'  park.bmp'"},
-               {"pic\x08\x08" "ark.gif \r", "'park.gif'"},
+               {"pic\x08\x08"
+                "ark.gif \r",
+                "'park.gif'"},
                {"   \r", "null"},
                {"\r", "null"}};
   for (const auto& c : cases) {
