@@ -77,6 +77,48 @@ TEST(EndToEnd, PromptTurnsRestartAndQuitLeaveTheTerminalUsable) {
   EXPECT_EQ(tmux.Format("#{cursor_flag}"), "1");
 }
 
+// Reads a label's cells off the pane.
+std::string LabelAt(TmuxSession& tmux, const Label& label, int row, int column) {
+  return tmux.Text(row, column, column + static_cast<int>(std::string(label.text).size()) - 1);
+}
+
+TEST(EndToEnd, LabelsFollowTheViewpointAndOnlyLabelsShowThroughThePicture) {
+  TmuxSession tmux(102, 40);
+  tmux.RunCommand(ProgramThenReport());
+  ASSERT_TRUE(tmux.WaitForText("Enter file name: "));
+  tmux.Press("Enter");
+  ASSERT_TRUE(tmux.WaitForTextAt(28, 46, "pitcher"));
+
+  // The observer down on the ground: every label on the row of the tilt alone.
+  tmux.Type(std::string(50, 'z'));
+  ASSERT_TRUE(tmux.WaitForTextAt(3, 60, "ObsZ: 0 "));
+  const struct {
+    int index;
+    int column;
+  } at_height_zero[] = {{3, 62}, {5, 39}, {6, 22}, {7, 49}, {8, 80}};  // the later labels, on top
+  for (const auto& c : at_height_zero) {
+    const Label& label = kInitialLabels[c.index];
+    EXPECT_EQ(LabelAt(tmux, label, 16, c.column), label.text);
+  }
+  // Last turn's labels are under the picture again: none of their text shows.
+  for (const Label& label : kInitialLabels) {
+    EXPECT_NE(LabelAt(tmux, label, label.row, label.column), label.text) << label.text;
+  }
+  const auto screen = tmux.Screen();
+  for (int row = 6; row <= 39; ++row) {
+    EXPECT_EQ(screen[static_cast<std::size_t>(row - 1)].find("->"), std::string::npos) << row;
+  }
+
+  // A restart puts the viewpoint back and opens the holes at the first cells.
+  tmux.Type("qn");
+  ASSERT_TRUE(tmux.WaitForTextAt(3, 60, "ObsZ: 50 "));
+  for (const Label& label : kInitialLabels) {
+    EXPECT_TRUE(tmux.WaitForTextAt(label.row, label.column, label.text)) << label.text;
+  }
+  tmux.Type("Qx");
+  EXPECT_TRUE(tmux.WaitForText("EXIT=0 icanon echo END"));
+}
+
 TEST(EndToEnd, KeysComeFromTheTerminalEvenWithStandardInputRedirected) {
   TmuxSession tmux(102, 40);
   tmux.RunCommand(ProgramThenReport(" </dev/null"));
