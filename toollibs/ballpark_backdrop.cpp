@@ -23,19 +23,10 @@ const Colour kSeatsShade{34, 56, 104};
 // Stands rise from the top of the wall; the grandstands along the foul lines
 // are deeper and steeper than the outfield bleachers, with a smooth change
 // around the foul poles. Straight-away centre field has a dark batter's eye.
-struct Stands {
-  double depth;
-  double slope;
-  bool batters_eye;
-};
-
-Stands StandsBehind(const BallparkView& view, const ViewRay& ray, double wall_distance) {
-  const ballpark::GroundPoint p = view.PointAt(ray, wall_distance);
-  const double angle = std::fabs(std::atan2(p.y, p.x));  // 0 towards centre field
-  const double foul = std::clamp((angle - 0.62) / 0.35, 0.0, 1.0);
-  const double blend = foul * foul * (3 - 2 * foul);
-  return {80 + 50 * blend, 0.55 + 0.25 * blend, angle < 0.1};
-}
+constexpr double kOutfieldStandsDepth = 80;
+constexpr double kExtraFoulStandsDepth = 50;
+constexpr double kOutfieldStandsSlope = 0.55;
+constexpr double kExtraFoulStandsSlope = 0.25;
 
 // A few soft clouds, each a cluster of round puffs in view-angle space.
 double CloudCover(const ViewRay& ray) {
@@ -52,8 +43,11 @@ double CloudCover(const ViewRay& ray) {
   constexpr double kAspect = 2.2;  // clouds are wide and flat
   double cover = 0;
   for (const Puff& puff : kPuffs) {
-    const double across = (ray.lateral - puff.lateral) / kAspect;
     const double up = ray.elevation - puff.elevation;
+    // A puff reaches no further than its radius; this test leaves a margin
+    // far beyond the rounding of the distance below.
+    if (std::fabs(up) > puff.radius * 1.000001) continue;
+    const double across = (ray.lateral - puff.lateral) / kAspect;
     const double reach = std::sqrt(across * across + up * up) / puff.radius;
     cover = std::max(cover, std::clamp(1.6 * (1 - reach), 0.0, 1.0));
   }
@@ -66,12 +60,12 @@ Colour SkyColour(const ViewRay& ray) {
   return Mix(sky, kCloud, 0.85 * CloudCover(ray));
 }
 
-Colour StandsColour(const ViewRay& ray, double tier_distance) {
+// A quiet crowd: a repeatable speckle across the seats, `seat` being the
+// place of the column across them.
+Colour StandsColour(unsigned long seat, double tier_distance) {
   constexpr double kTierDepth = 9;
   const auto tier = static_cast<long>(std::floor(tier_distance / kTierDepth));
   const Colour base = tier % 2 == 0 ? kSeats : kSeatsShade;
-  // A quiet crowd: a repeatable speckle across the seats.
-  const auto seat = static_cast<unsigned long>(std::floor(ray.lateral * 900 + 5000));
   const unsigned long mixed = (seat * 2654435761UL + static_cast<unsigned long>(tier) * 40503UL);
   const double speckle = static_cast<double>((mixed >> 7) % 64) / 63.0;
   return Mix(base, Colour{200, 190, 176}, 0.22 * speckle);
@@ -79,38 +73,62 @@ Colour StandsColour(const ViewRay& ray, double tier_distance) {
 
 }  // namespace
 
-// The horizontal distance at which a screen column's ground line leaves the
-// park through its walls; the walls and stands stand there.
-double WallDistance(const BallparkView& view, const ViewRay& ray) {
-  constexpr double kStep = 0.25;
+double WallDistance(const BallparkView& view, const ColumnAngle& column) {
+  // Samples k / kPerUnit for k = 1, 2, ... below kFarthest. Each sample
+  // that is looked at also tells how far the walls are at least; the
+  // samples closer than that lie on the same side and are passed over, so
+  // the first sample on the other side is always one looked at.
+  constexpr int kPerUnit = 4;
+  constexpr double kStep = 1.0 / kPerUnit;
   constexpr double kFarthest = 4000;
+  constexpr long kSamples = static_cast<long>(kFarthest) * kPerUnit;
+  // Keeps the passed-over samples clear of the walls by far more than the
+  // rounding of the positions and of the test itself.
+  constexpr double kMargin = 1e-3;
   bool entered = false;
-  for (double distance = kStep; distance < kFarthest; distance += kStep) {
-    const ballpark::GroundPoint p = view.PointAt(ray, distance);
-    const bool inside = ballpark::InsidePark(p.x, p.y);
+  long k = 1;
+  while (k < kSamples) {
+    const double distance = static_cast<double>(k) * kStep;
+    const GroundPoint p = view.PointAt(column, distance);
+    const bool inside = InsidePark(p.x, p.y);
     if (inside) entered = true;
     if (entered && !inside) return distance;
+    const double clear = WallClearance(p.x, p.y) - kMargin;
+    const double same_side = clear > 0 ? std::floor(clear * kPerUnit) : 0;
+    k += 1 + static_cast<long>(std::min(same_side, static_cast<double>(kSamples)));
   }
   return kFarthest;
+}
+
+ColumnBackdrop::ColumnBackdrop(const BallparkView& view, const ColumnAngle& column)
+    : wall_distance_(WallDistance(view, column)) {
+  const GroundPoint p = view.PointAt(column, wall_distance_);
+  const double angle = std::fabs(std::atan2(p.y, p.x));  // 0 towards centre field
+  const double foul = std::clamp((angle - 0.62) / 0.35, 0.0, 1.0);
+  const double blend = foul * foul * (3 - 2 * foul);
+  stands_depth_ = kOutfieldStandsDepth + kExtraFoulStandsDepth * blend;
+  stands_slope_ = kOutfieldStandsSlope + kExtraFoulStandsSlope * blend;
+  batters_eye_ = angle < 0.1;
+  seat_ = static_cast<unsigned long>(std::floor(column.lateral * 900 + 5000));
 }
 
 Colour WithHaze(const Colour& colour, double distance) {
   return Mix(colour, kHaze, std::min(0.3, distance / 2400));
 }
 
-Colour BackdropColour(const BallparkView& view, const ViewRay& ray, double wall_distance) {
-  const double wall_height = view.HeightAt(ray, wall_distance);
+Colour ColumnBackdrop::ColourOf(const BallparkView& view, const ViewRay& ray) const {
+  const double wall_height = view.HeightAt(ray, wall_distance_);
   if (wall_height < kWallHeight) {
     const Colour wall = wall_height > kWallHeight - 2 ? kWallCap : kWall;
-    return WithHaze(wall, wall_distance);
+    return WithHaze(wall, wall_distance_);
   }
-  const Stands stands = StandsBehind(view, ray, wall_distance);
   // Where the ray meets the slope kWallHeight + slope * (d - wall_distance).
-  const double rise = std::tan(ray.elevation) + stands.slope;
+  const double rise = ray.drop + stands_slope_;
   if (rise > 0) {
-    const double hit = (view.HeightAt(ray, 0) - kWallHeight + stands.slope * wall_distance) / rise;
-    if (hit <= wall_distance + stands.depth) {
-      const Colour seats = stands.batters_eye ? kWall : StandsColour(ray, hit - wall_distance);
+    const double hit =
+        (view.HeightAt(ray, 0) - kWallHeight + stands_slope_ * wall_distance_) / rise;
+    if (hit <= wall_distance_ + stands_depth_) {
+      const Colour seats = batters_eye_ ? kWall : StandsColour(seat_, hit - wall_distance_);
       return WithHaze(seats, hit);
     }
   }

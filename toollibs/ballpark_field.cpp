@@ -1,5 +1,6 @@
 #include "toollibs/ballpark_field.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -52,11 +53,37 @@ bool InFairTerritory(double x, double y) {
   return x >= std::fabs(y);
 }
 
+// Whether std::hypot(a, b) < limit, for limit > 0. The sum of squares
+// settles it unless it lies within a billionth of limit squared, far beyond
+// its rounding; only there is hypot itself asked.
+bool ShorterThan(double a, double b, double limit) {
+  constexpr double kDoubt = 1e-9;
+  const double square = a * a + b * b;
+  const double limit_square = limit * limit;
+  if (square < limit_square * (1 - kDoubt)) return true;
+  if (square > limit_square * (1 + kDoubt)) return false;
+  return std::hypot(a, b) < limit;
+}
+
+// Whether std::hypot(a, b) > limit, for limit > 0; as ShorterThan.
+bool LongerThan(double a, double b, double limit) {
+  constexpr double kDoubt = 1e-9;
+  const double square = a * a + b * b;
+  const double limit_square = limit * limit;
+  if (square > limit_square * (1 + kDoubt)) return true;
+  if (square < limit_square * (1 - kDoubt)) return false;
+  return std::hypot(a, b) > limit;
+}
+
 bool NearWalls(double x, double y) {
-  const double angle = std::atan2(y, x);
-  if (InFairTerritory(x, y)) return std::hypot(x, y) > OutfieldFence(angle) - kWarningTrackWidth;
+  if (InFairTerritory(x, y)) {
+    // The fence stands at kFoulPoleDistance or farther in fair territory.
+    constexpr double kTrackNeverNearer = kFoulPoleDistance - kWarningTrackWidth - 1;
+    if (ShorterThan(x, y, kTrackNeverNearer)) return false;
+    return std::hypot(x, y) > OutfieldFence(std::atan2(y, x)) - kWarningTrackWidth;
+  }
   const DiamondPoint d = ToDiamond(x, std::fabs(y));
-  if (d.u < 0) return std::hypot(x, y) > kBackstopRadius - kWarningTrackWidth;
+  if (d.u < 0) return LongerThan(x, y, kBackstopRadius - kWarningTrackWidth);
   constexpr double kFoulTrackWidth = 8;
   return -d.v > kFoulGroundWidth - kFoulTrackWidth || d.u > kFoulPoleDistance - kFoulTrackWidth;
 }
@@ -81,7 +108,7 @@ bool OnBase(double x, double y) {
 }
 
 bool OnMound(double x, double y) {
-  return std::hypot(x - kMoundX, y - kMoundY) < kMoundRadius;
+  return ShorterThan(x - kMoundX, y - kMoundY, kMoundRadius);
 }
 
 bool OnInfieldGrass(double x, double y) {
@@ -89,14 +116,14 @@ bool OnInfieldGrass(double x, double y) {
   const double low = kBasePathHalfWidth;
   const double high = kBaseDistance - kBasePathHalfWidth;
   if (d.u <= low || d.u >= high || d.v <= low || d.v >= high) return false;
-  return std::hypot(x, y) > kHomeCircleRadius;
+  return LongerThan(x, y, kHomeCircleRadius);
 }
 
 bool OnInfieldDirt(double x, double y) {
-  if (std::hypot(x, y) < kHomeCircleRadius) return true;
+  if (ShorterThan(x, y, kHomeCircleRadius)) return true;
   const DiamondPoint d = ToDiamond(x, y);
   const bool fair_side = d.u > -kBasePathHalfWidth && d.v > -kBasePathHalfWidth;
-  return fair_side && std::hypot(x - kRubberX, y) < kInfieldArcRadius;
+  return fair_side && ShorterThan(x - kRubberX, y, kInfieldArcRadius);
 }
 
 // Mowing stripes across the line from home to centre field.
@@ -113,7 +140,58 @@ Colour InfieldGrass(double x, double y) {
   return cell % 2 == 0 ? kInfieldGrassLight : kInfieldGrassDark;
 }
 
+// The distance from p to the segment from a to b.
+double SegmentDistance(const DiamondPoint& p, const DiamondPoint& a, const DiamondPoint& b) {
+  const double along_u = b.u - a.u;
+  const double along_v = b.v - a.v;
+  const double t = std::clamp(
+      ((p.u - a.u) * along_u + (p.v - a.v) * along_v) / (along_u * along_u + along_v * along_v),
+      0.0, 1.0);
+  return std::hypot(p.u - a.u - t * along_u, p.v - a.v - t * along_v);
+}
+
+// A lower bound of the distance from (x, y) to the outfield fence.
+// g = OutfieldFence(angle) - r vanishes on the fence, and changes by at most
+// 1 + 2 * spread / r per unit of distance (the radial part 1, the angular
+// part |dOutfieldFence/dangle| / r), so at most by 2.4 per unit where
+// r >= 100. The fence lies at r >= kFoulPoleDistance - spread = 260; from a
+// point at r >= 150, a fence point less than 50 away is reached without
+// coming within 100 of home plate.
+double FenceClearance(double x, double y, double distance) {
+  constexpr double kSpread = kCentreFieldDistance - kFoulPoleDistance;
+  constexpr double kNearestFence = kFoulPoleDistance - kSpread;
+  if (distance < 150) return kNearestFence - distance;
+  const double cos_twice = (x * x - y * y) / (distance * distance);
+  const double g = kFoulPoleDistance + kSpread * cos_twice - distance;
+  constexpr double kMostChange = 1 + 2 * kSpread / 100;
+  return std::min(std::fabs(g) / kMostChange, 50.0);
+}
+
 }  // namespace
+
+double WallClearance(double x, double y) {
+  // The walls are symmetric about the x axis, and from a point with y >= 0
+  // the walls' half with y >= 0 is the nearer one: fold and measure there.
+  y = std::fabs(y);
+  const double distance = std::hypot(x, y);
+  double clearance = FenceClearance(x, y, distance);
+  // The wall behind the foul pole, u = kFoulPoleDistance, and the side wall
+  // -v = kFoulGroundWidth along the third-base line's side.
+  const DiamondPoint p = ToDiamond(x, y);
+  const DiamondPoint pole{kFoulPoleDistance, 0};
+  const DiamondPoint corner{kFoulPoleDistance, -kFoulGroundWidth};
+  const DiamondPoint backstop_end{0, -kFoulGroundWidth};
+  clearance = std::min(clearance, SegmentDistance(p, pole, corner));
+  clearance = std::min(clearance, SegmentDistance(p, corner, backstop_end));
+  // The backstop, the arc of radius kBackstopRadius where u < 0; it ends
+  // at backstop_end on this side.
+  if (p.u <= 0) {
+    clearance = std::min(clearance, std::fabs(distance - kBackstopRadius));
+  } else {
+    clearance = std::min(clearance, std::hypot(p.u - backstop_end.u, p.v - backstop_end.v));
+  }
+  return clearance;
+}
 
 bool InsidePark(double x, double y) {
   const double distance = std::hypot(x, y);

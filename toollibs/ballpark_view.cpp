@@ -30,25 +30,26 @@ CellPoint BallparkView::Project(double x, double y, double z) const {
 }
 
 ViewRay BallparkView::RayThrough(const CellPoint& cell) const {
-  return {std::atan((cell.row - centre_row_) / row_scale_) - vertical_tilt_,
-          std::atan((centre_column_ - cell.column) / column_scale_) - horizontal_tilt_};
+  return {RowThrough(cell.row), ColumnThrough(cell.column)};
 }
 
-GroundPoint BallparkView::PointAt(const ViewRay& ray, double distance) const {
+RowAngle BallparkView::RowThrough(double row) const {
+  const double elevation = std::atan((row - centre_row_) / row_scale_) - vertical_tilt_;
+  return {elevation, std::tan(elevation)};
+}
+
+ColumnAngle BallparkView::ColumnThrough(double column) const {
+  const double lateral = std::atan((centre_column_ - column) / column_scale_) - horizontal_tilt_;
   // The lateral angle is measured over the horizontal distance itself, so
   // the sideways part is d tan(lateral) and the rest lies along x.
-  const double sideways = std::tan(ray.lateral);
+  const double sideways = std::tan(lateral);
   const double forward = std::sqrt(std::fmax(0.0, 1.0 - sideways * sideways));
-  return {viewpoint_.ObsX + distance * forward, viewpoint_.ObsY - distance * sideways};
+  return {lateral, sideways, forward};
 }
 
-double BallparkView::HeightAt(const ViewRay& ray, double distance) const {
-  return viewpoint_.ObsZ - distance * std::tan(ray.elevation);
-}
-
-double BallparkView::GroundDistance(const ViewRay& ray) const {
-  if (ray.elevation <= 0 || viewpoint_.ObsZ <= 0) return -1;
-  return viewpoint_.ObsZ / std::tan(ray.elevation);
+double BallparkView::GroundDistance(const RowAngle& row) const {
+  if (row.elevation <= 0 || viewpoint_.ObsZ <= 0) return -1;
+  return viewpoint_.ObsZ / row.drop;
 }
 
 }  // namespace vistamere::ballpark

@@ -20,11 +20,38 @@ struct GroundPoint {
   double y = 0;
 };
 
-// What a screen position sees: the angle below the observer's eye level and
-// the sideways angle, both measured against the horizontal distance d.
-struct ViewRay {
+// The part of a ray fixed by its screen row: the angle below the observer's
+// eye level, measured against the horizontal distance d, and its tangent,
+// the drop per unit of d.
+struct RowAngle {
   double elevation = 0;  // positive below eye level
-  double lateral = 0;    // positive towards smaller y (the left of the screen)
+  double drop = 0;       // tan(elevation)
+};
+
+// The part of a ray fixed by its screen column: the sideways angle, measured
+// against the horizontal distance d, and the unit ground direction it gives.
+struct ColumnAngle {
+  double lateral = 0;   // positive towards smaller y (the left of the screen)
+  double sideways = 0;  // tan(lateral): towards -y per unit of d
+  double forward = 1;   // towards +x per unit of d
+};
+
+// What a screen position sees. The tangents are kept with the angles so that
+// a drawing can put each row's and each column's trigonometry together once.
+struct ViewRay {
+  ViewRay() = default;
+  ViewRay(const RowAngle& row, const ColumnAngle& column)
+      : elevation(row.elevation),
+        lateral(column.lateral),
+        drop(row.drop),
+        sideways(column.sideways),
+        forward(column.forward) {}
+
+  double elevation = 0;
+  double lateral = 0;
+  double drop = 0;
+  double sideways = 0;
+  double forward = 1;
 };
 
 class BallparkView {
@@ -35,15 +62,31 @@ class BallparkView {
   // The cell position at which field point (x, y, z) is seen.
   CellPoint Project(double x, double y, double z) const;
   ViewRay RayThrough(const CellPoint& cell) const;
+  RowAngle RowThrough(double row) const;
+  ColumnAngle ColumnThrough(double column) const;
   // The point at horizontal distance `distance` along the ray; the ray runs
   // in front of the observer, towards larger x.
-  GroundPoint PointAt(const ViewRay& ray, double distance) const;
+  GroundPoint PointAt(const ViewRay& ray, double distance) const {
+    return PointAt(ray.forward, ray.sideways, distance);
+  }
+  GroundPoint PointAt(const ColumnAngle& column, double distance) const {
+    return PointAt(column.forward, column.sideways, distance);
+  }
   // The height of the ray at horizontal distance `distance`.
-  double HeightAt(const ViewRay& ray, double distance) const;
+  double HeightAt(const ViewRay& ray, double distance) const {
+    return viewpoint_.ObsZ - distance * ray.drop;
+  }
   // Where the ray meets the ground, or a negative value when it never does.
-  double GroundDistance(const ViewRay& ray) const;
+  double GroundDistance(const ViewRay& ray) const {
+    return GroundDistance(RowAngle{ray.elevation, ray.drop});
+  }
+  double GroundDistance(const RowAngle& row) const;
 
  private:
+  GroundPoint PointAt(double forward, double sideways, double distance) const {
+    return {viewpoint_.ObsX + distance * forward, viewpoint_.ObsY - distance * sideways};
+  }
+
   Viewpoint viewpoint_;
   double vertical_tilt_;
   double horizontal_tilt_;

@@ -55,24 +55,49 @@ class AreaMapping {
 
 // Darkened ground around each fielder's spot: the spot itself stays
 // visible even where the label covers the figure.
-double ShadowFactor(const FielderTable& fielders, double x, double y) {
-  for (std::size_t i = 1; i <= kFielderCount; ++i) {
-    const double dx = x - fielders.x[i];
-    const double dy = y - fielders.y[i];
-    if (dx * dx + dy * dy < kShadowRadius * kShadowRadius) return 0.62;
+class Shadows {
+ public:
+  Shadows(const FielderTable& fielders, const Viewpoint& viewpoint) : fielders_(fielders) {
+    for (std::size_t i = 1; i <= kFielderCount; ++i) {
+      reach_[i] = std::hypot(fielders.x[i] - viewpoint.ObsX, fielders.y[i] - viewpoint.ObsY);
+    }
   }
-  return 1.0;
-}
 
-Colour ViewColour(const BallparkView& view, const FielderTable& fielders, const ViewRay& ray,
-                  double wall_distance) {
-  const double ground = view.GroundDistance(ray);
-  if (ground >= 0 && ground < wall_distance) {
+  // The ground points of one screen row all lie `ground` from the observer
+  // (to within rounding): only the shadows that reach that circle matter.
+  void SelectRow(double ground) {
+    near_count_ = 0;
+    const double slack = kShadowRadius + 1e-6 * (1 + std::fabs(ground));
+    for (std::size_t i = 1; i <= kFielderCount; ++i) {
+      if (std::fabs(reach_[i] - ground) < slack) near_[near_count_++] = i;
+    }
+  }
+
+  double FactorAt(double x, double y) const {
+    for (std::size_t n = 0; n < near_count_; ++n) {
+      const std::size_t i = near_[n];
+      const double dx = x - fielders_.x[i];
+      const double dy = y - fielders_.y[i];
+      if (dx * dx + dy * dy < kShadowRadius * kShadowRadius) return 0.62;
+    }
+    return 1.0;
+  }
+
+ private:
+  const FielderTable& fielders_;
+  double reach_[kFielderCount + 1] = {};
+  std::size_t near_[kFielderCount] = {};
+  std::size_t near_count_ = 0;
+};
+
+Colour ViewColour(const BallparkView& view, const Shadows& shadows, const ViewRay& ray,
+                  double ground, const ballpark::ColumnBackdrop& backdrop) {
+  if (ground >= 0 && ground < backdrop.wall_distance()) {
     const ballpark::GroundPoint p = view.PointAt(ray, ground);
     const Colour field = ballpark::FieldColour(p.x, p.y);
-    return ballpark::WithHaze(Scale(field, ShadowFactor(fielders, p.x, p.y)), ground);
+    return ballpark::WithHaze(Scale(field, shadows.FactorAt(p.x, p.y)), ground);
   }
-  return ballpark::BackdropColour(view, ray, wall_distance);
+  return backdrop.ColourOf(view, ray);
 }
 
 void PutPixel(picture::Canvas& canvas, int px, int py, const Colour& colour) {
@@ -124,15 +149,27 @@ void DrawBuiltinBallpark(picture::Canvas& canvas) {
   const AreaMapping area(canvas.width, canvas.height);
   FielderTable fielders;
   FillFielderTable(fielders);
+  Shadows shadows(fielders, kInitialViewpoint);
 
+  // A ray's lateral angle, and with it the wall's distance and what stands
+  // behind the wall, depends on the column alone; its elevation and where it
+  // meets the ground on the row alone.
+  std::vector<ballpark::ColumnAngle> columns;
+  std::vector<ballpark::ColumnBackdrop> backdrops;
+  columns.reserve(static_cast<std::size_t>(canvas.width));
+  backdrops.reserve(static_cast<std::size_t>(canvas.width));
   for (int px = 0; px < canvas.width; ++px) {
-    const double column = area.ColumnOf(px);
-    // The lateral angle, and with it the wall's distance, depends on the column alone.
-    const ViewRay column_ray = view.RayThrough({kAreaTop, column});
-    const double wall_distance = ballpark::WallDistance(view, column_ray);
-    for (int py = 0; py < canvas.height; ++py) {
-      const ViewRay ray = view.RayThrough({area.RowOf(py), column});
-      PutPixel(canvas, px, py, ViewColour(view, fielders, ray, wall_distance));
+    columns.push_back(view.ColumnThrough(area.ColumnOf(px)));
+    backdrops.emplace_back(view, columns.back());
+  }
+  for (int py = 0; py < canvas.height; ++py) {
+    const ballpark::RowAngle row = view.RowThrough(area.RowOf(py));
+    const double ground = view.GroundDistance(row);
+    shadows.SelectRow(ground);
+    for (int px = 0; px < canvas.width; ++px) {
+      const auto column = static_cast<std::size_t>(px);
+      const ViewRay ray(row, columns[column]);
+      PutPixel(canvas, px, py, ViewColour(view, shadows, ray, ground, backdrops[column]));
     }
   }
 

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
+
 #include "scene/fielder_table.h"
 #include "scene/project_fielder.h"
 #include "scene/screen_size.h"
+#include "toollibs/ballpark_backdrop.h"
 #include "toollibs/ballpark_field.h"
 
 namespace vistamere::ballpark {
@@ -76,6 +80,55 @@ TEST(BallparkField, WallsEncloseTheFieldAndFoulGround) {
   FillFielderTable(fielders);
   for (std::size_t i = 1; i <= kFielderCount; ++i) {
     EXPECT_TRUE(InsidePark(fielders.x[i], fielders.y[i])) << FielderLabel(static_cast<int>(i));
+  }
+}
+
+// Every point closer than the clearance lies on the same side of the walls.
+TEST(BallparkField, WallClearanceNeverReachesAcrossAWall) {
+  const FieldPoint points[] = {
+      {0, 0},      {-70, 0},    {-45, 40},  {-80, 0},   {390, 0},    {405, 5},  {232, 230},
+      {236, 236},  {240, 220},  {200, 270}, {195, 280}, {100, -150}, {50, 130}, {-10, 80},
+      {330, -100}, {300, -200}, {150, 20},  {0, -59},   {500, 500},  {-300, 0}, {260, 240},
+  };
+  constexpr int kDirections = 32;
+  for (const FieldPoint& p : points) {
+    SCOPED_TRACE(::testing::Message() << p.x << ", " << p.y);
+    const double clearance = WallClearance(p.x, p.y);
+    ASSERT_GE(clearance, 0);
+    const bool inside = InsidePark(p.x, p.y);
+    for (const double fraction : {0.25, 0.5, 0.75, 0.999}) {
+      for (int k = 0; k < kDirections; ++k) {
+        const double angle = 2 * std::numbers::pi * k / kDirections;
+        const double reach = clearance * fraction;
+        EXPECT_EQ(InsidePark(p.x + reach * std::cos(angle), p.y + reach * std::sin(angle)), inside)
+            << "at " << reach << " towards " << angle;
+      }
+    }
+  }
+}
+
+// The wall stands at the first quarter-unit sample outside the park after
+// one inside, as a walk over every sample finds it.
+TEST(BallparkBackdrop, WallDistanceIsTheFirstSampleOutsideAfterTheField) {
+  const Viewpoint viewpoints[] = {kInitialViewpoint, {0, 0, 30, -5, 0}, {-80, 40, 50, -10, 10}};
+  for (const Viewpoint& v : viewpoints) {
+    const BallparkView view(v, 40, 102);
+    for (double column = 0.5; column < 102; column += 2.75) {
+      SCOPED_TRACE(::testing::Message() << v.ObsX << ", " << v.ObsY << " column " << column);
+      const ColumnAngle angle = view.ColumnThrough(column);
+      double expected = 4000;
+      bool entered = false;
+      for (int k = 1; k < 16000; ++k) {
+        const GroundPoint p = view.PointAt(angle, k * 0.25);
+        const bool inside = InsidePark(p.x, p.y);
+        entered = entered || inside;
+        if (entered && !inside) {
+          expected = k * 0.25;
+          break;
+        }
+      }
+      EXPECT_EQ(WallDistance(view, angle), expected);
+    }
   }
 }
 
