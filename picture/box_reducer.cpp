@@ -1,6 +1,8 @@
 #include "picture/box_reducer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
 
 namespace vistamere::picture {
@@ -64,6 +66,101 @@ std::vector<Tap> BilinearTaps(std::uint32_t cells, std::uint32_t target) {
   return taps;
 }
 
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+// Whether every one of `count` RGBA pixels has alpha 255.
+bool AllOpaque(const std::uint8_t* rgba, std::uint32_t count) {
+  if constexpr (kLittleEndian) {
+    std::uint32_t all = 0xffffffffU;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint32_t pixel = 0;
+      std::memcpy(&pixel, rgba + std::size_t{i} * 4, 4);
+      all &= pixel;
+    }
+    return (all >> 24) == 0xff;
+  } else {
+    std::uint8_t all = 0xff;
+    for (std::uint32_t i = 0; i < count; ++i) all &= rgba[std::size_t{i} * 4 + 3];
+    return all == 0xff;
+  }
+}
+
+// Adds `count` opaque pixels to one cell: alpha 255 makes the premultiplied
+// sums 255 times the plain ones. Runs are short (a few pixels when a large
+// picture shrinks), so a pixel at a time, red and blue in the two 16-bit
+// halves of one 32-bit sum; 257 pixels fill a half at most.
+void AddOpaque(std::uint64_t* cell, const std::uint8_t* rgba, std::uint32_t count) {
+  std::uint64_t r = 0;
+  std::uint64_t g = 0;
+  std::uint64_t b = 0;
+  if constexpr (kLittleEndian) {
+    constexpr std::uint32_t kPerFlush = 257;
+    while (count > 0) {
+      const std::uint32_t chunk = std::min(count, kPerFlush);
+      std::uint32_t red_blue = 0;
+      std::uint32_t green = 0;
+      for (std::uint32_t i = 0; i < chunk; ++i, rgba += 4) {
+        std::uint32_t pixel = 0;
+        std::memcpy(&pixel, rgba, 4);
+        red_blue += pixel & 0x00ff00ffU;
+        green += (pixel >> 8) & 0xffU;
+      }
+      r += red_blue & 0xffffU;
+      b += red_blue >> 16;
+      g += green;
+      count -= chunk;
+    }
+  } else {
+    for (; count > 0; --count, rgba += 4) {
+      r += rgba[0];
+      g += rgba[1];
+      b += rgba[2];
+    }
+  }
+  cell[0] += r * 255;
+  cell[1] += g * 255;
+  cell[2] += b * 255;
+}
+
+void AddBlended(std::uint64_t* cell, const std::uint8_t* rgba, std::uint32_t count) {
+  std::uint64_t r = 0;
+  std::uint64_t g = 0;
+  std::uint64_t b = 0;
+  for (; count > 0; --count, rgba += 4) {
+    const std::uint32_t alpha = rgba[3];
+    r += std::uint32_t{rgba[0]} * alpha;
+    g += std::uint32_t{rgba[1]} * alpha;
+    b += std::uint32_t{rgba[2]} * alpha;
+  }
+  cell[0] += r;
+  cell[1] += g;
+  cell[2] += b;
+}
+
+// (sum + divisor / 2) / divisor, at most 255, by a multiplication: the
+// estimate from the reciprocal is off by at most one and is corrected.
+class RoundedQuotient {
+ public:
+  explicit RoundedQuotient(std::uint64_t divisor)
+      : divisor_(divisor), inverse_(1.0 / static_cast<double>(divisor)) {}
+
+  std::uint64_t Of(std::uint64_t sum) const {
+    const std::uint64_t rounded = sum + divisor_ / 2;
+    if (rounded >= 256 * divisor_) return 255;
+    auto quotient = static_cast<std::uint64_t>(static_cast<double>(rounded) * inverse_);
+    if (quotient * divisor_ > rounded) {
+      --quotient;
+    } else if ((quotient + 1) * divisor_ <= rounded) {
+      ++quotient;
+    }
+    return quotient;
+  }
+
+ private:
+  std::uint64_t divisor_;
+  double inverse_;
+};
+
 }  // namespace
 
 std::uint64_t BoxReducer::Axis::CountIn(std::uint32_t c) const {
@@ -97,6 +194,19 @@ bool BoxReducer::Begin(std::uint32_t width, std::uint32_t height, int orientatio
   across_.cells = std::min(across_.length, across_.target);
   down_.cells = std::min(down_.length, down_.target);
   sums_.assign(std::size_t{across_.cells} * down_.cells * 3, 0);
+
+  // Source x walks one axis of the accumulator, forwards or backwards.
+  const Axis& x_axis = transposed_ ? down_ : across_;
+  const std::size_t cell_elements = (transposed_ ? std::size_t{across_.cells} : 1) * 3;
+  runs_.assign(x_axis.cells, Run{});
+  std::uint64_t cell_start = 0;  // the first oriented position of cell c
+  for (std::uint32_t c = 0; c < x_axis.cells; ++c) {
+    const std::uint64_t cell_end = cell_start + x_axis.CountIn(c);
+    Run& run = runs_[x_reversed_ ? x_axis.cells - 1 - c : c];
+    run.end = static_cast<std::uint32_t>(x_reversed_ ? x_axis.length - cell_start : cell_end);
+    run.offset = c * cell_elements;
+    cell_start = cell_end;
+  }
   delivered_ = 0;
   last_percent_ = -1;
   begun_ = true;
@@ -115,17 +225,44 @@ void BoxReducer::Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_
 
   // Source y picks one accumulator line; source x walks along the other axis.
   const Axis& y_axis = transposed_ ? across_ : down_;
-  const Axis& x_axis = transposed_ ? down_ : across_;
   std::uint64_t y_position = y_reversed_ ? y_axis.length - 1 - y : y;
   std::size_t y_cell = y_axis.CellOf(y_position);
-  std::size_t fixed = transposed_ ? y_cell : y_cell * across_.cells;
-  std::size_t stride = transposed_ ? across_.cells : 1;
+  std::uint64_t* line = sums_.data() + (transposed_ ? y_cell : y_cell * across_.cells) * 3;
+  if (x_step == 1) {
+    AddRuns(line, x_start, x_start + count, rgba);
+  } else {
+    AddStepped(line, x_start, x_step, count, rgba);
+  }
+}
 
+void BoxReducer::AddRuns(std::uint64_t* line, std::uint32_t x, std::uint32_t end,
+                         const std::uint8_t* rgba) {
+  const Axis& x_axis = transposed_ ? down_ : across_;
+  const std::uint32_t cell = x_axis.CellOf(x_reversed_ ? x_axis.length - 1 - x : x);
+  const Run* run = runs_.data() + (x_reversed_ ? x_axis.cells - 1 - cell : cell);
+  const bool opaque = AllOpaque(rgba, end - x);
+  while (x < end) {
+    const std::uint32_t stop = std::min(run->end, end);
+    if (opaque) {
+      AddOpaque(line + run->offset, rgba, stop - x);
+    } else {
+      AddBlended(line + run->offset, rgba, stop - x);
+    }
+    rgba += std::size_t{stop - x} * 4;
+    x = stop;
+    ++run;
+  }
+}
+
+void BoxReducer::AddStepped(std::uint64_t* line, std::uint32_t x_start, std::uint32_t x_step,
+                            std::uint32_t count, const std::uint8_t* rgba) {
+  const Axis& x_axis = transposed_ ? down_ : across_;
+  const std::size_t stride = transposed_ ? across_.cells : 1;
   std::uint64_t x_position = x_reversed_ ? x_axis.length - 1 - x_start : x_start;
   CellWalker walker(x_position, x_axis.cells, x_axis.length);
   std::int64_t delta = x_reversed_ ? -static_cast<std::int64_t>(x_step) : x_step;
   for (std::uint32_t i = 0; i < count; ++i, rgba += 4) {
-    std::uint64_t* cell = sums_.data() + (fixed + walker.cell() * stride) * 3;
+    std::uint64_t* cell = line + walker.cell() * stride * 3;
     std::uint32_t alpha = rgba[3];
     cell[0] += std::uint32_t{rgba[0]} * alpha;
     cell[1] += std::uint32_t{rgba[1]} * alpha;
@@ -148,25 +285,44 @@ void BoxReducer::ReportProgress(std::uint32_t count) {
 void BoxReducer::Finish() {
   if (!begun_ || across_.cells == 0 || down_.cells == 0) return;
   AverageCells();
-  StretchIntoCanvas();
+  if (across_.cells == across_.target && down_.cells == down_.target) {
+    CopyIntoCanvas();
+  } else {
+    StretchIntoCanvas();
+  }
   sums_.clear();
   sums_.shrink_to_fit();
+  runs_.clear();
+  runs_.shrink_to_fit();
   begun_ = false;
 }
 
 void BoxReducer::AverageCells() {
-  std::vector<std::uint64_t> across_counts(across_.cells);
-  for (std::uint32_t c = 0; c < across_.cells; ++c) across_counts[c] = across_.CountIn(c);
+  // A cell spans either `narrow` columns or one more.
+  const std::uint64_t narrow = across_.length / across_.cells;
+  std::vector<bool> wide(across_.cells);
+  for (std::uint32_t c = 0; c < across_.cells; ++c) wide[c] = across_.CountIn(c) != narrow;
   std::uint64_t* cell = sums_.data();
   for (std::uint32_t row = 0; row < down_.cells; ++row) {
-    std::uint64_t row_count = down_.CountIn(row) * 255;
+    const std::uint64_t row_count = down_.CountIn(row) * 255;
+    const RoundedQuotient narrow_cell(narrow * row_count);
+    const RoundedQuotient wide_cell((narrow + 1) * row_count);
     for (std::uint32_t column = 0; column < across_.cells; ++column, cell += 3) {
-      std::uint64_t divisor = across_counts[column] * row_count;
-      for (int channel = 0; channel < 3; ++channel) {
-        cell[channel] = std::min<std::uint64_t>((cell[channel] + divisor / 2) / divisor, 255);
-      }
+      const RoundedQuotient& average = wide[column] ? wide_cell : narrow_cell;
+      cell[0] = average.Of(cell[0]);
+      cell[1] = average.Of(cell[1]);
+      cell[2] = average.Of(cell[2]);
     }
   }
+}
+
+// The reduced grid has the canvas's size: the stretch would give every
+// cell unchanged.
+void BoxReducer::CopyIntoCanvas() {
+  const std::uint64_t* cell = sums_.data();
+  std::uint8_t* out = canvas_.rgb.data();
+  const std::size_t values = std::size_t{across_.cells} * down_.cells * 3;
+  for (std::size_t i = 0; i < values; ++i) out[i] = static_cast<std::uint8_t>(cell[i]);
 }
 
 void BoxReducer::StretchIntoCanvas() {

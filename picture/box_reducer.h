@@ -8,6 +8,7 @@
 // the canvas.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -52,8 +53,20 @@ class BoxReducer final : public RowSink {
     std::uint64_t CountIn(std::uint32_t c) const;
   };
 
+  // A stretch of source columns that all fall into one accumulator cell:
+  // the columns before `end`, from the end of the previous run, add to the
+  // cell `offset` elements of sums_ past the start of their line.
+  struct Run {
+    std::uint32_t end = 0;
+    std::size_t offset = 0;
+  };
+
   void ReportProgress(std::uint32_t count);
+  void AddRuns(std::uint64_t* line, std::uint32_t x, std::uint32_t end, const std::uint8_t* rgba);
+  void AddStepped(std::uint64_t* line, std::uint32_t x_start, std::uint32_t x_step,
+                  std::uint32_t count, const std::uint8_t* rgba);
   void AverageCells();
+  void CopyIntoCanvas();
   void StretchIntoCanvas();
 
   Canvas& canvas_;
@@ -71,6 +84,9 @@ class BoxReducer final : public RowSink {
   Axis down_;    // canvas y
   // R G B sums per cell, premultiplied by alpha (so scaled by 255).
   std::vector<std::uint64_t> sums_;
+  // The source columns in order, as runs that share a cell: no more runs
+  // than cells, so no longer than the canvas is wide or tall.
+  std::vector<Run> runs_;
 
   std::uint64_t delivered_ = 0;
   int last_percent_ = -1;
