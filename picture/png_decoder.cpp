@@ -1,64 +1,370 @@
 #include "picture/png_decoder.h"
 
 #include <algorithm>
-#include <memory>
+#include <condition_variable>
+#include <csetjmp>
+#include <cstring>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
-#include <spng.h>
+#include <png.h>
 
 #include "picture/exif_orientation.h"
 
 namespace vistamere::picture {
 namespace {
 
-// Ancillary chunks (text, ICC profiles...) are not needed for showing a
-// picture: keep what the library stores of them small.
-constexpr std::size_t kMaxChunkBytes = 64u * 1024 * 1024;
-constexpr std::size_t kMaxChunkCacheBytes = 16u * 1024 * 1024;
+// Of the ancillary chunks only eXIf is read (tRNS is handled like the
+// critical chunks); libpng skips the rest unread, so no chunk buffer grows
+// past the EXIF block's size.
+constexpr png_alloc_size_t kMaxChunkBytes = 4u * 1024 * 1024;
+constexpr png_uint_32 kMaxChunkCount = 1000;
 // A row is held in memory whole: refuse absurd widths before allocating.
 constexpr std::uint32_t kMaxWidth = 1u << 24;
+// libpng's own per-side limit: what the format allows.
+constexpr png_uint_32 kMaxSide = PNG_UINT_31_MAX;
+// The file is read in pieces this large; libpng asks for a few KiB at a time.
+constexpr std::size_t kReadChunk = 256u * 1024;
+// Signature (8) and the IHDR chunk (8 + 13 + 4): once libpng reads past
+// them it has checked the header.
+constexpr std::uint64_t kHeaderEnd = 33;
+
+// Rows are decoded on a thread of their own while the caller's thread hands
+// them to the sink, through a queue of up to this many bytes of rows.
+// Waking a sleeping thread costs tens of microseconds on some machines:
+// the ring is long so that it happens rarely. Rows too wide for
+// kMinQueueSlots of them to fit are decoded on the caller's thread.
+constexpr std::size_t kQueueBytes = 4u << 20;
+constexpr std::size_t kMaxQueueSlots = 128;
+constexpr std::size_t kMinQueueSlots = 4;
 
 constexpr std::uint32_t kAdam7XStart[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::uint32_t kAdam7XStep[7] = {8, 8, 4, 4, 2, 2, 1};
+constexpr std::uint32_t kAdam7YStart[7] = {0, 0, 4, 0, 2, 0, 1};
+constexpr std::uint32_t kAdam7YStep[7] = {8, 8, 8, 4, 4, 2, 2};
 
-struct PngStream {
+// Everything libpng's callbacks and the setjmp frames below touch. It lives
+// in DecodePng's frame; the functions that call setjmp hold nothing but
+// plain values, so a longjmp out of libpng destroys no object.
+struct PngRead {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
   ByteSource* source = nullptr;
-  bool ended = false;
+  std::uint64_t max_pixels = 0;
+
+  std::uint8_t* buffer = nullptr;  // kReadChunk bytes
+  std::size_t buffered = 0;
+  std::size_t taken = 0;
+  std::uint64_t handed = 0;  // bytes given to libpng so far
+
+  bool ended = false;      // the file ran out
+  bool too_large = false;  // the header declares more than we take
+  bool header_checked = false;
+
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  bool interlaced = false;
+  int orientation = 1;
+  bool anything_delivered = false;
 };
 
-int ReadExactly(spng_ctx*, void* user, void* destination, std::size_t length) {
-  auto& stream = *static_cast<PngStream*>(user);
-  auto* bytes = static_cast<std::uint8_t*>(destination);
-  std::size_t got = 0;
-  while (got < length) {
-    const std::size_t count = stream.source->Read(bytes + got, length - got);
-    if (count == 0) break;
-    got += count;
-  }
-  if (got < length) {
-    stream.ended = true;
-    return SPNG_IO_EOF;
-  }
-  return 0;
+[[noreturn]] void OnError(png_structp png, png_const_charp) {
+  std::longjmp(png_jmpbuf(png), 1);
 }
 
-struct ContextDeleter {
-  void operator()(spng_ctx* context) const { spng_ctx_free(context); }
+void OnWarning(png_structp, png_const_charp) {}
+
+// libpng has checked the IHDR (CRC and fields) before it asks for the bytes
+// after it: refuse a too large picture there, before the chunks that follow
+// are read and before anything is allocated for its rows.
+void CheckDeclaredSize(PngRead& read) {
+  read.header_checked = true;
+  const png_uint_32 width = png_get_image_width(read.png, read.info);
+  const png_uint_32 height = png_get_image_height(read.png, read.info);
+  if (width == 0 || height == 0) return;  // libpng fails on its own
+  if (std::uint64_t{width} * height > read.max_pixels || width > kMaxWidth) {
+    read.too_large = true;
+    read.width = width;
+    read.height = height;
+    png_error(read.png, "too large");
+  }
+}
+
+void ReadData(png_structp png, png_bytep destination, png_size_t length) {
+  auto& read = *static_cast<PngRead*>(png_get_io_ptr(png));
+  if (!read.header_checked && read.handed >= kHeaderEnd) CheckDeclaredSize(read);
+  while (length > 0) {
+    if (read.taken == read.buffered) {
+      read.taken = 0;
+      read.buffered = read.source->Read(read.buffer, kReadChunk);
+      if (read.buffered == 0) {
+        read.ended = true;
+        png_error(png, "truncated");
+      }
+    }
+    const std::size_t count = std::min(length, read.buffered - read.taken);
+    std::memcpy(destination, read.buffer + read.taken, count);
+    read.taken += count;
+    read.handed += count;
+    destination += count;
+    length -= count;
+  }
+}
+
+int OrientationOf(png_structp png, png_infop info) {
+  png_uint_32 length = 0;
+  png_bytep exif = nullptr;
+  if (png_get_eXIf_1(png, info, &length, &exif) == 0 || exif == nullptr) return 1;
+  return OrientationFromTiffStructure(exif, length);
+}
+
+// Reads the chunks up to the image data and sets the conversion of every
+// colour type and depth to 8-bit RGBA. False when libpng gave up.
+bool ReadHeader(PngRead& read) {
+  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
+  png_set_read_fn(read.png, &read, ReadData);
+  png_set_user_limits(read.png, kMaxSide, kMaxSide);
+  png_set_chunk_cache_max(read.png, kMaxChunkCount);
+  png_set_chunk_malloc_max(read.png, kMaxChunkBytes);
+  png_set_keep_unknown_chunks(read.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  static constexpr png_byte kExif[] = {'e', 'X', 'I', 'f', '\0'};
+  png_set_keep_unknown_chunks(read.png, PNG_HANDLE_CHUNK_AS_DEFAULT, kExif, 1);
+  // Damage in ancillary chunks is not worth refusing a picture for.
+  png_set_benign_errors(read.png, 1);
+  // The CRC of every IDAT chunk already covers the compressed data.
+  png_set_option(read.png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  png_read_info(read.png, read.info);
+  if (!read.header_checked) CheckDeclaredSize(read);
+
+  read.width = png_get_image_width(read.png, read.info);
+  read.height = png_get_image_height(read.png, read.info);
+  read.interlaced = png_get_interlace_type(read.png, read.info) != PNG_INTERLACE_NONE;
+  read.orientation = OrientationOf(read.png, read.info);
+
+  png_set_expand(read.png);
+  png_set_strip_16(read.png);
+  png_set_gray_to_rgb(read.png);
+  if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(read.png);
+  png_set_add_alpha(read.png, 0xFF, PNG_FILLER_AFTER);
+  if (read.interlaced) png_set_interlace_handling(read.png);
+  png_read_update_info(read.png, read.info);
+  if (png_get_rowbytes(read.png, read.info) != std::size_t{read.width} * 4) {
+    png_error(read.png, "unexpected row size");
+  }
+  return true;
+}
+
+// Reads every row into `row` (width * 4 bytes) and hands it to the sink; an
+// interlaced pass's pixels are gathered into `packed` first. False when
+// libpng gave up.
+bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed) {
+  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
+  const std::uint32_t width = read.width;
+  const std::uint32_t height = read.height;
+  if (!read.interlaced) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      png_read_row(read.png, row, nullptr);
+      sink.Row(y, width, row);
+      read.anything_delivered = true;
+    }
+    return true;
+  }
+  // libpng visits every row in every pass and writes only the pass's pixels,
+  // at their final columns.
+  for (int pass = 0; pass < 7; ++pass) {
+    const std::uint32_t x_start = kAdam7XStart[pass];
+    const std::uint32_t x_step = kAdam7XStep[pass];
+    const std::uint32_t count = x_start < width ? (width - x_start + x_step - 1) / x_step : 0;
+    for (std::uint32_t y = 0; y < height; ++y) {
+      png_read_row(read.png, row, nullptr);
+      if (count == 0 || y < kAdam7YStart[pass] || (y - kAdam7YStart[pass]) % kAdam7YStep[pass]) {
+        continue;
+      }
+      for (std::uint32_t i = 0; i < count; ++i) {
+        std::memcpy(packed + std::size_t{i} * 4, row + (x_start + std::size_t{i} * x_step) * 4, 4);
+      }
+      sink.Pixels(y, x_start, x_step, count, packed);
+      read.anything_delivered = true;
+    }
+  }
+  return true;
+}
+
+// Where a queued row's pixels go: RowSink::Pixels's arguments.
+struct Placement {
+  std::uint32_t y = 0;
+  std::uint32_t x_start = 0;
+  std::uint32_t x_step = 1;
+  std::uint32_t count = 0;
 };
-using Context = std::unique_ptr<spng_ctx, ContextDeleter>;
 
-int OrientationOf(spng_ctx* context) {
-  spng_exif exif{};
-  if (spng_get_exif(context, &exif) != 0 || exif.data == nullptr) return 1;
-  return OrientationFromTiffStructure(reinterpret_cast<const std::uint8_t*>(exif.data),
-                                      exif.length);
+// A ring of row buffers between the decoding thread (the producer) and the
+// sink's thread (the consumer). Each side sleeps until three quarters of
+// the ring are ready for it, so the threads wake each other about once per
+// ring, not per row.
+class RowQueue {
+ public:
+  RowQueue(std::size_t slots, std::size_t row_bytes)
+      : slots_(slots),
+        batch_(slots - slots / 4),
+        row_bytes_(row_bytes),
+        rows_(slots * row_bytes),
+        placements_(slots) {}
+
+  // Producer: the buffer for the next row; nullptr once the consumer stopped.
+  std::uint8_t* Claim() {
+    std::unique_lock lock(mutex_);
+    if (tail_ - head_ == slots_ && !stopped_) {
+      producer_waiting_ = true;
+      room_.wait(lock, [this] { return tail_ - head_ <= slots_ - batch_ || stopped_; });
+      producer_waiting_ = false;
+    }
+    if (stopped_) return nullptr;
+    return rows_.data() + (tail_ % slots_) * row_bytes_;
+  }
+
+  // Producer: the claimed row is filled.
+  void Publish(const Placement& where) {
+    std::lock_guard lock(mutex_);
+    placements_[tail_ % slots_] = where;
+    ++tail_;
+    if (consumer_waiting_ && tail_ - head_ >= batch_) ready_.notify_one();
+  }
+
+  // Producer: no more rows.
+  void Finish() {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    ready_.notify_one();
+  }
+
+  // Consumer: the oldest row not yet released; false when there is none
+  // left and none will come.
+  bool Next(Placement& where, const std::uint8_t*& pixels) {
+    std::unique_lock lock(mutex_);
+    if (tail_ == head_ && !finished_) {
+      consumer_waiting_ = true;
+      ready_.wait(lock, [this] { return tail_ - head_ >= batch_ || finished_; });
+      consumer_waiting_ = false;
+    }
+    if (tail_ == head_) return false;
+    where = placements_[head_ % slots_];
+    pixels = rows_.data() + (head_ % slots_) * row_bytes_;
+    return true;
+  }
+
+  // Consumer: done with the row Next() gave.
+  void Release() {
+    std::lock_guard lock(mutex_);
+    ++head_;
+    if (producer_waiting_ && tail_ - head_ <= slots_ - batch_) room_.notify_one();
+  }
+
+  // Consumer: wants no more rows.
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    room_.notify_one();
+  }
+
+ private:
+  const std::size_t slots_;
+  const std::size_t batch_;
+  const std::size_t row_bytes_;
+  std::vector<std::uint8_t> rows_;
+  std::vector<Placement> placements_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::condition_variable room_;
+  std::uint64_t head_ = 0;  // rows released by the consumer
+  std::uint64_t tail_ = 0;  // rows published by the producer
+  bool producer_waiting_ = false;
+  bool consumer_waiting_ = false;
+  bool finished_ = false;
+  bool stopped_ = false;
+};
+
+// ReadRows for the decoding thread: rows go into the queue. `row` is only
+// used for interlaced pictures. False when libpng gave up or the consumer
+// stopped.
+bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
+  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
+  const std::uint32_t width = read.width;
+  const std::uint32_t height = read.height;
+  if (!read.interlaced) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      std::uint8_t* slot = queue.Claim();
+      if (slot == nullptr) return false;
+      png_read_row(read.png, slot, nullptr);
+      queue.Publish(Placement{y, 0, 1, width});
+    }
+    return true;
+  }
+  for (int pass = 0; pass < 7; ++pass) {
+    const std::uint32_t x_start = kAdam7XStart[pass];
+    const std::uint32_t x_step = kAdam7XStep[pass];
+    const std::uint32_t count = x_start < width ? (width - x_start + x_step - 1) / x_step : 0;
+    for (std::uint32_t y = 0; y < height; ++y) {
+      png_read_row(read.png, row, nullptr);
+      if (count == 0 || y < kAdam7YStart[pass] || (y - kAdam7YStart[pass]) % kAdam7YStep[pass]) {
+        continue;
+      }
+      std::uint8_t* slot = queue.Claim();
+      if (slot == nullptr) return false;
+      for (std::uint32_t i = 0; i < count; ++i) {
+        std::memcpy(slot + std::size_t{i} * 4, row + (x_start + std::size_t{i} * x_step) * 4, 4);
+      }
+      queue.Publish(Placement{y, x_start, x_step, count});
+    }
+  }
+  return true;
 }
 
-DecodeOutcome Damaged(const PngStream& stream, bool anything_delivered) {
+enum class Threaded { kDecoded, kGaveUp, kNoThread };
+
+// Decodes on a second thread and delivers here.
+Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
+  const std::size_t row_bytes = std::size_t{read.width} * 4;
+  RowQueue queue(slots, row_bytes);
+  std::vector<std::uint8_t> row(read.interlaced ? row_bytes : 0);
+  bool decoded = false;
+  {
+    std::thread decoder;
+    try {
+      decoder = std::thread([&] {
+        decoded = ReadRowsQueued(read, queue, row.data());
+        queue.Finish();
+      });
+    } catch (const std::system_error&) {
+      return Threaded::kNoThread;
+    }
+    // Whatever the sink does, the decoder stops before the queue goes away.
+    struct Join {
+      RowQueue& queue;
+      std::thread& thread;
+      ~Join() {
+        queue.Stop();
+        thread.join();
+      }
+    } join{queue, decoder};
+    Placement where;
+    const std::uint8_t* pixels = nullptr;
+    while (queue.Next(where, pixels)) {
+      sink.Pixels(where.y, where.x_start, where.x_step, where.count, pixels);
+      read.anything_delivered = true;
+      queue.Release();
+    }
+  }
+  return decoded ? Threaded::kDecoded : Threaded::kGaveUp;
+}
+
+DecodeOutcome Damaged(const PngRead& read) {
   DecodeOutcome outcome;
-  outcome.status = anything_delivered ? DecodeStatus::kTruncated : DecodeStatus::kFailed;
-  outcome.reason = stream.ended ? "truncated PNG data" : "corrupt PNG data";
+  outcome.status = read.anything_delivered ? DecodeStatus::kTruncated : DecodeStatus::kFailed;
+  outcome.reason = read.ended ? "truncated PNG data" : "corrupt PNG data";
   return outcome;
 }
 
@@ -69,75 +375,57 @@ DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
   return outcome;
 }
 
-// Hands one decoded row to the sink. Rows of an interlaced pass hold only the
-// pass's pixels, at their final columns: gather them for the sink.
-class RowDelivery {
+// Frees libpng's structures whichever way the decode ends.
+class Structs {
  public:
-  RowDelivery(RowSink& sink, std::uint32_t width, bool interlaced)
-      : sink_(sink), width_(width), interlaced_(interlaced) {
-    if (interlaced_) packed_.resize(static_cast<std::size_t>(width) * 4);
+  explicit Structs(PngRead& read) : read_(read) {
+    read_.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+    if (read_.png != nullptr) read_.info = png_create_info_struct(read_.png);
   }
-
-  void Deliver(const spng_row_info& info, const std::uint8_t* row) {
-    if (!interlaced_) {
-      sink_.Row(info.row_num, width_, row);
-      return;
-    }
-    const auto pass = static_cast<std::size_t>(info.pass);
-    if (pass >= 7) return;
-    const std::uint32_t start = kAdam7XStart[pass];
-    const std::uint32_t step = kAdam7XStep[pass];
-    if (start >= width_) return;
-    const std::uint32_t count = (width_ - start + step - 1) / step;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint8_t* from = row + (static_cast<std::size_t>(start) + i * step) * 4;
-      std::copy(from, from + 4, packed_.data() + static_cast<std::size_t>(i) * 4);
-    }
-    sink_.Pixels(info.row_num, start, step, count, packed_.data());
+  ~Structs() {
+    if (read_.png != nullptr) png_destroy_read_struct(&read_.png, &read_.info, nullptr);
   }
+  Structs(const Structs&) = delete;
+  Structs& operator=(const Structs&) = delete;
+  bool ok() const { return read_.png != nullptr && read_.info != nullptr; }
 
  private:
-  RowSink& sink_;
-  std::uint32_t width_;
-  bool interlaced_;
-  std::vector<std::uint8_t> packed_;
+  PngRead& read_;
 };
 
 }  // namespace
 
 DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
-  Context context(spng_ctx_new(0));
-  if (!context) return DecodeOutcome{DecodeStatus::kFailed, "out of memory"};
-  PngStream stream{&source};
-  spng_set_png_stream(context.get(), ReadExactly, &stream);
-  spng_set_chunk_limits(context.get(), kMaxChunkBytes, kMaxChunkCacheBytes);
+  std::vector<std::uint8_t> buffer(kReadChunk);
+  PngRead read;
+  read.source = &source;
+  read.max_pixels = request.max_pixels;
+  read.buffer = buffer.data();
+  Structs structs(read);
+  if (!structs.ok()) return DecodeOutcome{DecodeStatus::kFailed, "out of memory"};
 
-  spng_ihdr header{};
-  if (spng_get_ihdr(context.get(), &header) != 0) return Damaged(stream, false);
-  const std::uint64_t pixels = std::uint64_t{header.width} * header.height;
-  if (pixels > request.max_pixels || header.width > kMaxWidth) {
-    return TooLarge(header.width, header.height);
+  if (!ReadHeader(read)) {
+    if (read.too_large) return TooLarge(read.width, read.height);
+    return Damaged(read);
   }
-  if (spng_decode_image(context.get(), nullptr, 0, SPNG_FMT_RGBA8,
-                        SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE) != 0) {
-    return Damaged(stream, false);
+  if (!sink.Begin(read.width, read.height, read.orientation)) {
+    return TooLarge(read.width, read.height);
   }
-  if (!sink.Begin(header.width, header.height, OrientationOf(context.get()))) {
-    return TooLarge(header.width, header.height);
+  const std::size_t row_bytes = std::size_t{read.width} * 4;
+  const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / row_bytes);
+  if (slots >= kMinQueueSlots) {
+    switch (ReadRowsOnThread(read, sink, slots)) {
+      case Threaded::kDecoded:
+        return DecodeOutcome{DecodeStatus::kOk, {}};
+      case Threaded::kGaveUp:
+        return Damaged(read);
+      case Threaded::kNoThread:
+        break;  // decode on this thread
+    }
   }
-
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(header.width) * 4);
-  RowDelivery delivery(sink, header.width, header.interlace_method != 0);
-  bool anything_delivered = false;
-  for (;;) {
-    spng_row_info info{};
-    if (spng_get_row_info(context.get(), &info) != 0) return Damaged(stream, anything_delivered);
-    const int result = spng_decode_row(context.get(), row.data(), row.size());
-    if (result != 0 && result != SPNG_EOI) return Damaged(stream, anything_delivered);
-    delivery.Deliver(info, row.data());
-    anything_delivered = true;
-    if (result == SPNG_EOI) break;
-  }
+  std::vector<std::uint8_t> row(row_bytes);
+  std::vector<std::uint8_t> packed(read.interlaced ? row_bytes : 0);
+  if (!ReadRows(read, sink, row.data(), packed.data())) return Damaged(read);
   return DecodeOutcome{DecodeStatus::kOk, {}};
 }
 

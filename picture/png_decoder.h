@@ -1,4 +1,4 @@
-// Decodes PNG pictures through libspng, row by row (interlaced passes as they come).
+// Decodes PNG pictures through libpng, row by row (interlaced passes as they come).
 #pragma once
 
 #include "picture/decode.h"

@@ -5,14 +5,14 @@ set -euo pipefail
 
 packages=(
   g++ clang cmake ninja-build pkg-config make
-  libchafa-dev libglib2.0-dev libjpeg62-turbo-dev libspng-dev libwebp-dev libgif-dev libtiff-dev
+  libchafa-dev libglib2.0-dev libjpeg62-turbo-dev libpng-dev libwebp-dev libgif-dev libtiff-dev
   googletest libgtest-dev libbenchmark-dev libvterm-dev libclang-rt-14-dev
   tmux imagemagick xterm xvfb x11-apps procps
 )
 if [ "${1:-}" = "--runtime" ]; then
   # Enough to build and start the program.
   packages=(g++ cmake ninja-build pkg-config libchafa-dev libglib2.0-dev libjpeg62-turbo-dev
-            libspng-dev libwebp-dev libgif-dev libtiff-dev)
+            libpng-dev libwebp-dev libgif-dev libtiff-dev)
 fi
 
 missing=()
