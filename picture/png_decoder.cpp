@@ -67,6 +67,7 @@ struct PngRead {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   bool interlaced = false;
+  std::uint32_t channels = 4;  // of libpng's rows: 3 (RGB) or 4 (RGBA)
   int orientation = 1;
   bool anything_delivered = false;
 };
@@ -121,8 +122,22 @@ int OrientationOf(png_structp png, png_infop info) {
   return OrientationFromTiffStructure(exif, length);
 }
 
+// libpng can add the alpha channel itself, but on the decoding thread that
+// costs more than here, on the sink's.
+const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std::uint32_t channels,
+                           std::uint8_t* rgba) {
+  if (channels == 4) return pixels;
+  for (std::uint32_t i = 0; i < count; ++i, pixels += 3, rgba += 4) {
+    rgba[0] = pixels[0];
+    rgba[1] = pixels[1];
+    rgba[2] = pixels[2];
+    rgba[3] = 0xFF;
+  }
+  return rgba - std::size_t{count} * 4;
+}
+
 // Reads the chunks up to the image data and sets the conversion of every
-// colour type and depth to 8-bit RGBA. False when libpng gave up.
+// colour type and depth to 8-bit RGB or RGBA. False when libpng gave up.
 bool ReadHeader(PngRead& read) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   png_set_read_fn(read.png, &read, ReadData);
@@ -148,26 +163,29 @@ bool ReadHeader(PngRead& read) {
   png_set_strip_16(read.png);
   png_set_gray_to_rgb(read.png);
   if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(read.png);
-  png_set_add_alpha(read.png, 0xFF, PNG_FILLER_AFTER);
   if (read.interlaced) png_set_interlace_handling(read.png);
   png_read_update_info(read.png, read.info);
-  if (png_get_rowbytes(read.png, read.info) != std::size_t{read.width} * 4) {
+  read.channels = png_get_channels(read.png, read.info);
+  if ((read.channels != 3 && read.channels != 4) ||
+      png_get_rowbytes(read.png, read.info) != std::size_t{read.width} * read.channels) {
     png_error(read.png, "unexpected row size");
   }
   return true;
 }
 
-// Reads every row into `row` (width * 4 bytes) and hands it to the sink; an
-// interlaced pass's pixels are gathered into `packed` first. False when
-// libpng gave up.
-bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed) {
+// Reads every row into `row` (a row of libpng's) and hands it to the sink
+// as RGBA through `rgba` (width * 4 bytes); an interlaced pass's pixels are
+// gathered into `packed` first. False when libpng gave up.
+bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
+              std::uint8_t* rgba) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   const std::uint32_t width = read.width;
   const std::uint32_t height = read.height;
+  const std::uint32_t channels = read.channels;
   if (!read.interlaced) {
     for (std::uint32_t y = 0; y < height; ++y) {
       png_read_row(read.png, row, nullptr);
-      sink.Row(y, width, row);
+      sink.Row(y, width, AsRgba(row, width, read.channels, rgba));
       read.anything_delivered = true;
     }
     return true;
@@ -184,9 +202,10 @@ bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* pac
         continue;
       }
       for (std::uint32_t i = 0; i < count; ++i) {
-        std::memcpy(packed + std::size_t{i} * 4, row + (x_start + std::size_t{i} * x_step) * 4, 4);
+        std::memcpy(packed + std::size_t{i} * channels,
+                    row + (x_start + std::size_t{i} * x_step) * channels, channels);
       }
-      sink.Pixels(y, x_start, x_step, count, packed);
+      sink.Pixels(y, x_start, x_step, count, AsRgba(packed, count, channels, rgba));
       read.anything_delivered = true;
     }
   }
@@ -294,6 +313,7 @@ bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   const std::uint32_t width = read.width;
   const std::uint32_t height = read.height;
+  const std::uint32_t channels = read.channels;
   if (!read.interlaced) {
     for (std::uint32_t y = 0; y < height; ++y) {
       std::uint8_t* slot = queue.Claim();
@@ -315,7 +335,8 @@ bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
       std::uint8_t* slot = queue.Claim();
       if (slot == nullptr) return false;
       for (std::uint32_t i = 0; i < count; ++i) {
-        std::memcpy(slot + std::size_t{i} * 4, row + (x_start + std::size_t{i} * x_step) * 4, 4);
+        std::memcpy(slot + std::size_t{i} * channels,
+                    row + (x_start + std::size_t{i} * x_step) * channels, channels);
       }
       queue.Publish(Placement{y, x_start, x_step, count});
     }
@@ -327,9 +348,10 @@ enum class Threaded { kDecoded, kGaveUp, kNoThread };
 
 // Decodes on a second thread and delivers here.
 Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
-  const std::size_t row_bytes = std::size_t{read.width} * 4;
+  const std::size_t row_bytes = std::size_t{read.width} * read.channels;
   RowQueue queue(slots, row_bytes);
   std::vector<std::uint8_t> row(read.interlaced ? row_bytes : 0);
+  std::vector<std::uint8_t> rgba(read.channels == 4 ? 0 : std::size_t{read.width} * 4);
   bool decoded = false;
   {
     std::thread decoder;
@@ -353,7 +375,8 @@ Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
     Placement where;
     const std::uint8_t* pixels = nullptr;
     while (queue.Next(where, pixels)) {
-      sink.Pixels(where.y, where.x_start, where.x_step, where.count, pixels);
+      sink.Pixels(where.y, where.x_start, where.x_step, where.count,
+                  AsRgba(pixels, where.count, read.channels, rgba.data()));
       read.anything_delivered = true;
       queue.Release();
     }
@@ -411,7 +434,7 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   if (!sink.Begin(read.width, read.height, read.orientation)) {
     return TooLarge(read.width, read.height);
   }
-  const std::size_t row_bytes = std::size_t{read.width} * 4;
+  const std::size_t row_bytes = std::size_t{read.width} * read.channels;
   const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / row_bytes);
   if (slots >= kMinQueueSlots) {
     switch (ReadRowsOnThread(read, sink, slots)) {
@@ -425,7 +448,8 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   }
   std::vector<std::uint8_t> row(row_bytes);
   std::vector<std::uint8_t> packed(read.interlaced ? row_bytes : 0);
-  if (!ReadRows(read, sink, row.data(), packed.data())) return Damaged(read);
+  std::vector<std::uint8_t> rgba(read.channels == 4 ? 0 : std::size_t{read.width} * 4);
+  if (!ReadRows(read, sink, row.data(), packed.data(), rgba.data())) return Damaged(read);
   return DecodeOutcome{DecodeStatus::kOk, {}};
 }
 
