@@ -12,7 +12,7 @@
 namespace vistamere::testing {
 namespace {
 
-constexpr std::uint32_t kSide = 8000;
+constexpr std::uint32_t kSide = 16000;
 
 using Bytes = std::vector<std::uint8_t>;
 

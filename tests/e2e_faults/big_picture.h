@@ -1,4 +1,4 @@
-// A PNG large enough that loading it takes a while (8000 x 8000 pixels,
+// A PNG large enough that loading it takes a while (16000 x 16000 pixels,
 // well compressed), written once into the scratch folder and reused.
 #pragma once
 
