@@ -26,10 +26,10 @@ render="$build/tools/vistamere-render"
 
 echo "making the pictures (once; kept in $pictures) ..."
 declare -a files=()
-for spec in "jpg 6000 4000" "png 6000 4000" "png 12000 8000" "bmp 1024 512" \
+for picture_args in "jpg 6000 4000" "png 6000 4000" "png 12000 8000" "bmp 1024 512" \
   "webp 2000 1000" "gif 2000 1000" "tif 2000 1000"; do
   # shellcheck disable=SC2086
-  files+=("$(bash bench/make_picture.sh "$pictures" $spec)")
+  files+=("$(bash bench/make_picture.sh "$pictures" $picture_args)")
 done
 
 tmp=$(mktemp -d)

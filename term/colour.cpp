@@ -3,9 +3,8 @@
 #include <cstring>
 
 namespace vistamere::term {
-namespace {
 
-void AppendNumber(std::uint32_t number, std::string& out) {
+void AppendDecimal(std::uint32_t number, std::string& out) {
   char digits[10];
   int count = 0;
   do {
@@ -14,8 +13,6 @@ void AppendNumber(std::uint32_t number, std::string& out) {
   } while (number != 0);
   while (count > 0) out.push_back(digits[--count]);
 }
-
-}  // namespace
 
 ColourMode DetectColourMode(const char* colorterm_env) {
   if (colorterm_env != nullptr &&
@@ -33,20 +30,20 @@ void AppendSgrParameters(Colour colour, bool foreground, std::string& out) {
     case Colour::Kind::kAnsi: {
       // 30-37 / 40-47 for the normal eight, 90-97 / 100-107 for the bright.
       const std::uint32_t base = colour.value < 8 ? (foreground ? 30 : 40) : (foreground ? 82 : 92);
-      AppendNumber(base + colour.value, out);
+      AppendDecimal(base + colour.value, out);
       return;
     }
     case Colour::Kind::kIndexed:
       out += foreground ? "38;5;" : "48;5;";
-      AppendNumber(colour.value, out);
+      AppendDecimal(colour.value, out);
       return;
     case Colour::Kind::kRgb:
       out += foreground ? "38;2;" : "48;2;";
-      AppendNumber((colour.value >> 16) & 0xFF, out);
+      AppendDecimal((colour.value >> 16) & 0xFF, out);
       out.push_back(';');
-      AppendNumber((colour.value >> 8) & 0xFF, out);
+      AppendDecimal((colour.value >> 8) & 0xFF, out);
       out.push_back(';');
-      AppendNumber(colour.value & 0xFF, out);
+      AppendDecimal(colour.value & 0xFF, out);
       return;
   }
 }

@@ -35,6 +35,9 @@ struct Colour {
 // Appends the SGR parameters selecting `colour` as foreground or background,
 // without the introducer or final byte: "31", "97", "38;5;208",
 // "48;2;255;0;0", "39" ...
+// The decimal digits of a number, as escape sequences carry them.
+void AppendDecimal(std::uint32_t number, std::string& out);
+
 void AppendSgrParameters(Colour colour, bool foreground, std::string& out);
 
 }  // namespace vistamere::term

@@ -24,16 +24,6 @@ std::size_t DigitCount(int number) {
   return count;
 }
 
-void AppendNumber(int number, std::string& out) {
-  char digits[12];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + number % 10);
-    number /= 10;
-  } while (number != 0);
-  while (count > 0) out.push_back(digits[--count]);
-}
-
 // A code point that cannot reach the terminal as a control: C0, DEL, C1,
 // surrogates and non-characters past Unicode become '?'.
 char32_t SafeGlyph(char32_t glyph) {
@@ -147,7 +137,7 @@ void FrameWriter::MoveTo(int column, int row) {
     if (RewriteGapCheaper(column, move_cost)) return;
     if (cuf_cost < cup_cost) {
       out_ += "\x1b[";
-      if (gap > 1) AppendNumber(gap, out_);
+      if (gap > 1) AppendDecimal(static_cast<std::uint32_t>(gap), out_);
       out_ += 'C';
       cursor_column_ = column;
       return;
@@ -158,10 +148,10 @@ void FrameWriter::MoveTo(int column, int row) {
 
 void FrameWriter::WriteCursorPosition(int column, int row) {
   out_ += "\x1b[";
-  AppendNumber(row + 1, out_);
+  AppendDecimal(static_cast<std::uint32_t>(row + 1), out_);
   if (column > 0) {
     out_ += ';';
-    AppendNumber(column + 1, out_);
+    AppendDecimal(static_cast<std::uint32_t>(column + 1), out_);
   }
   out_ += 'H';
   cursor_column_ = column;
