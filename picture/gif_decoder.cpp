@@ -1,5 +1,7 @@
 #include "picture/gif_decoder.h"
 
+#include "picture/decode_outcomes.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -55,17 +57,11 @@ class GifFile {
 };
 
 DecodeOutcome Damaged(const GifStream& stream, bool anything_delivered) {
-  DecodeOutcome outcome;
-  outcome.status = anything_delivered ? DecodeStatus::kTruncated : DecodeStatus::kFailed;
-  outcome.reason = stream.ended ? "truncated GIF data" : "corrupt GIF data";
-  return outcome;
+  return DamagedOutcome("GIF", stream.ended, anything_delivered);
 }
 
 DecodeOutcome TooLarge(std::uint64_t width, std::uint64_t height) {
-  DecodeOutcome outcome;
-  outcome.reason =
-      "picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
-  return outcome;
+  return TooLargeOutcome(width, height);
 }
 
 // Reads the extensions before the first image; returns the transparent

@@ -1,5 +1,7 @@
 #include "picture/jpeg_decoder.h"
 
+#include "picture/decode_outcomes.h"
+
 // jpeglib.h needs size_t and FILE declared before it.
 #include <csetjmp>
 #include <cstdio>
@@ -191,10 +193,6 @@ void RunJpegJob(JpegJob& job) {
   jpeg_destroy_decompress(&job.info);
 }
 
-std::string SizeText(std::uint32_t width, std::uint32_t height) {
-  return std::to_string(width) + " x " + std::to_string(height);
-}
-
 }  // namespace
 
 DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
@@ -210,8 +208,7 @@ DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink, const DecodeRequest&
   const char* damage = job->input_ended ? "truncated JPEG data" : "corrupt JPEG data";
   switch (job->ending) {
     case Ending::kTooLarge:
-      outcome.reason =
-          "picture too large (" + SizeText(job->info.image_width, job->info.image_height) + ")";
+      outcome.reason = TooLargeReason(job->info.image_width, job->info.image_height);
       break;
     case Ending::kDone:
       if (job->input_ended) {
@@ -225,8 +222,7 @@ DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink, const DecodeRequest&
     case Ending::kLibraryError:
       if (job->errors.msg_code == JERR_OUT_OF_MEMORY ||
           job->errors.msg_code == JERR_NO_BACKING_STORE) {
-        outcome.reason =
-            "picture too large (" + SizeText(job->info.image_width, job->info.image_height) + ")";
+        outcome.reason = TooLargeReason(job->info.image_width, job->info.image_height);
         break;
       }
       outcome.status = job->rows_delivered > 0 ? DecodeStatus::kTruncated : DecodeStatus::kFailed;

@@ -1,5 +1,7 @@
 #include "picture/load_picture_file.h"
 
+#include "picture/decode_outcomes.h"
+
 #include <cstdint>
 #include <string>
 
@@ -65,10 +67,9 @@ Decoder DecoderFor(PictureFormat format) {
   }
 }
 
-std::string TooLargeReason(const BoxReducer& reducer) {
+std::string RefusedSizeReason(const BoxReducer& reducer) {
   if (reducer.declared_width() == 0 || reducer.declared_height() == 0) return "empty picture";
-  return "picture too large (" + std::to_string(reducer.declared_width()) + " x " +
-         std::to_string(reducer.declared_height()) + ")";
+  return TooLargeReason(reducer.declared_width(), reducer.declared_height());
 }
 
 }  // namespace
@@ -96,7 +97,7 @@ LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canv
   request.target_height = static_cast<std::uint32_t>(canvas.height);
   BoxReducer reducer(canvas, request, progress);
   DecodeOutcome outcome = decode(*source, reducer, request);
-  if (reducer.refused()) return {DecodeStatus::kFailed, TooLargeReason(reducer)};
+  if (reducer.refused()) return {DecodeStatus::kFailed, RefusedSizeReason(reducer)};
   if (outcome.status != DecodeStatus::kFailed) reducer.Finish();
   if (outcome.status == DecodeStatus::kOk) return {DecodeStatus::kOk, ""};
   if (outcome.reason.empty()) {

@@ -1,5 +1,7 @@
 #include "picture/png_decoder.h"
 
+#include "picture/decode_outcomes.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <csetjmp>
@@ -385,17 +387,11 @@ Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
 }
 
 DecodeOutcome Damaged(const PngRead& read) {
-  DecodeOutcome outcome;
-  outcome.status = read.anything_delivered ? DecodeStatus::kTruncated : DecodeStatus::kFailed;
-  outcome.reason = read.ended ? "truncated PNG data" : "corrupt PNG data";
-  return outcome;
+  return DamagedOutcome("PNG", read.ended, read.anything_delivered);
 }
 
 DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
-  DecodeOutcome outcome;
-  outcome.reason =
-      "picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
-  return outcome;
+  return TooLargeOutcome(width, height);
 }
 
 // Frees libpng's structures whichever way the decode ends.

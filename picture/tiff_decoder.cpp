@@ -1,5 +1,7 @@
 #include "picture/tiff_decoder.h"
 
+#include "picture/decode_outcomes.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -106,17 +108,11 @@ class RgbaImage {
 };
 
 DecodeOutcome Damaged(const TiffStream& stream, bool anything_delivered) {
-  DecodeOutcome outcome;
-  outcome.status = anything_delivered ? DecodeStatus::kTruncated : DecodeStatus::kFailed;
-  outcome.reason = stream.ended ? "truncated TIFF data" : "corrupt TIFF data";
-  return outcome;
+  return DamagedOutcome("TIFF", stream.ended, anything_delivered);
 }
 
 DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
-  DecodeOutcome outcome;
-  outcome.reason =
-      "picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
-  return outcome;
+  return TooLargeOutcome(width, height);
 }
 
 // Rows per band: a whole strip or row of tiles when it is small enough.

@@ -1,5 +1,7 @@
 #include "picture/webp_decoder.h"
 
+#include "picture/decode_outcomes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -117,8 +119,7 @@ DecodeOutcome DecodeWebp(ByteSource& source, RowSink& sink, const DecodeRequest&
   }
   const std::uint64_t pixels = std::uint64_t(features.width) * std::uint64_t(features.height);
   if (pixels > request.max_pixels) {
-    return Outcome(DecodeStatus::kFailed, "picture too large (" + std::to_string(features.width) +
-                                              " x " + std::to_string(features.height) + ")");
+    return Outcome(DecodeStatus::kFailed, TooLargeReason(features.width, features.height));
   }
   const int orientation = FindOrientation(source, chunk.data(), head_size);
   const bool turned = orientation >= 5;
@@ -139,8 +140,7 @@ DecodeOutcome DecodeWebp(ByteSource& source, RowSink& sink, const DecodeRequest&
   const auto out_height =
       static_cast<std::uint32_t>(scaling.enabled ? scaling.height : features.height);
   if (!sink.Begin(out_width, out_height, orientation)) {
-    return Outcome(DecodeStatus::kFailed, "picture too large (" + std::to_string(features.width) +
-                                              " x " + std::to_string(features.height) + ")");
+    return Outcome(DecodeStatus::kFailed, TooLargeReason(features.width, features.height));
   }
   std::unique_ptr<WebPIDecoder, DecoderDeleter> decoder(WebPIDecode(nullptr, 0, &output.config));
   if (!decoder) return Outcome(DecodeStatus::kFailed, "out of memory");
