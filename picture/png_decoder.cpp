@@ -48,6 +48,33 @@ constexpr std::uint32_t kAdam7XStep[7] = {8, 8, 4, 4, 2, 2, 1};
 constexpr std::uint32_t kAdam7YStart[7] = {0, 0, 4, 0, 2, 0, 1};
 constexpr std::uint32_t kAdam7YStep[7] = {8, 8, 8, 4, 4, 2, 2};
 
+// Where one interlace pass's pixels stand in a row `width` pixels wide.
+struct PassLayout {
+  std::uint32_t x_start;
+  std::uint32_t x_step;
+  std::uint32_t count;
+};
+
+PassLayout LayoutOfPass(int pass, std::uint32_t width) {
+  const std::uint32_t x_start = kAdam7XStart[pass];
+  const std::uint32_t x_step = kAdam7XStep[pass];
+  return {x_start, x_step, x_start < width ? (width - x_start + x_step - 1) / x_step : 0};
+}
+
+bool RowInPass(int pass, std::uint32_t y, const PassLayout& layout) {
+  return layout.count != 0 && y >= kAdam7YStart[pass] &&
+         (y - kAdam7YStart[pass]) % kAdam7YStep[pass] == 0;
+}
+
+// Picks the pass's pixels out of a row libpng filled at their final columns.
+void PackPassPixels(const std::uint8_t* row, const PassLayout& layout, std::uint32_t channels,
+                    std::uint8_t* packed) {
+  for (std::uint32_t i = 0; i < layout.count; ++i) {
+    std::memcpy(packed + std::size_t{i} * channels,
+                row + (layout.x_start + std::size_t{i} * layout.x_step) * channels, channels);
+  }
+}
+
 // Everything libpng's callbacks and the setjmp frames below touch. It lives
 // in DecodePng's frame; the functions that call setjmp hold nothing but
 // plain values, so a longjmp out of libpng destroys no object.
@@ -195,19 +222,13 @@ bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* pac
   // libpng visits every row in every pass and writes only the pass's pixels,
   // at their final columns.
   for (int pass = 0; pass < 7; ++pass) {
-    const std::uint32_t x_start = kAdam7XStart[pass];
-    const std::uint32_t x_step = kAdam7XStep[pass];
-    const std::uint32_t count = x_start < width ? (width - x_start + x_step - 1) / x_step : 0;
+    const PassLayout layout = LayoutOfPass(pass, width);
     for (std::uint32_t y = 0; y < height; ++y) {
       png_read_row(read.png, row, nullptr);
-      if (count == 0 || y < kAdam7YStart[pass] || (y - kAdam7YStart[pass]) % kAdam7YStep[pass]) {
-        continue;
-      }
-      for (std::uint32_t i = 0; i < count; ++i) {
-        std::memcpy(packed + std::size_t{i} * channels,
-                    row + (x_start + std::size_t{i} * x_step) * channels, channels);
-      }
-      sink.Pixels(y, x_start, x_step, count, AsRgba(packed, count, channels, rgba));
+      if (!RowInPass(pass, y, layout)) continue;
+      PackPassPixels(row, layout, channels, packed);
+      sink.Pixels(y, layout.x_start, layout.x_step, layout.count,
+                  AsRgba(packed, layout.count, channels, rgba));
       read.anything_delivered = true;
     }
   }
@@ -326,21 +347,14 @@ bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
     return true;
   }
   for (int pass = 0; pass < 7; ++pass) {
-    const std::uint32_t x_start = kAdam7XStart[pass];
-    const std::uint32_t x_step = kAdam7XStep[pass];
-    const std::uint32_t count = x_start < width ? (width - x_start + x_step - 1) / x_step : 0;
+    const PassLayout layout = LayoutOfPass(pass, width);
     for (std::uint32_t y = 0; y < height; ++y) {
       png_read_row(read.png, row, nullptr);
-      if (count == 0 || y < kAdam7YStart[pass] || (y - kAdam7YStart[pass]) % kAdam7YStep[pass]) {
-        continue;
-      }
+      if (!RowInPass(pass, y, layout)) continue;
       std::uint8_t* slot = queue.Claim();
       if (slot == nullptr) return false;
-      for (std::uint32_t i = 0; i < count; ++i) {
-        std::memcpy(slot + std::size_t{i} * channels,
-                    row + (x_start + std::size_t{i} * x_step) * channels, channels);
-      }
-      queue.Publish(Placement{y, x_start, x_step, count});
+      PackPassPixels(row, layout, channels, slot);
+      queue.Publish(Placement{y, layout.x_start, layout.x_step, layout.count});
     }
   }
   return true;
