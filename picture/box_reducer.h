@@ -15,6 +15,7 @@
 #include "picture/canvas.h"
 #include "picture/decode.h"
 #include "picture/load_picture_file.h"
+#include "picture/prefaulted_allocator.h"
 #include "picture/row_sink.h"
 
 namespace vistamere::picture {
@@ -83,7 +84,7 @@ class BoxReducer final : public RowSink {
   Axis across_;  // canvas x
   Axis down_;    // canvas y
   // R G B sums per cell, premultiplied by alpha (so scaled by 255).
-  std::vector<std::uint64_t> sums_;
+  std::vector<std::uint64_t, PrefaultedAllocator<std::uint64_t>> sums_;
   // The source columns in order, as runs that share a cell: no more runs
   // than cells, so no longer than the canvas is wide or tall.
   std::vector<Run> runs_;

@@ -14,6 +14,11 @@ struct DecodeRequest {
   // decode at a smaller scale picks the smallest scale not below it.
   std::uint32_t target_width = 1024;
   std::uint32_t target_height = 512;
+  // The finest detail the picture is finally shown at, when known (0: not
+  // known). A decoder that scales by eighths may stop one step below the
+  // target when that step still keeps 7/8 of this detail on both axes.
+  std::uint32_t shown_width = 0;
+  std::uint32_t shown_height = 0;
   // Pictures with more pixels than this (as declared, before any scaling)
   // are refused as too large.
   std::uint64_t max_pixels = std::uint64_t{1} << 30;

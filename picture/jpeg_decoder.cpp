@@ -6,7 +6,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <jpeglib.h>
@@ -25,8 +27,12 @@ constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
 // Hostile progressive files can hold thousands of tiny scans.
 constexpr int kMaxScans = 500;
 constexpr int kScaleDenominator = 8;
+// The DC-only decoder holds the scan's data in memory, and its blocks' DC
+// values; beyond these the file goes through libjpeg-turbo, row by row.
+constexpr std::uint64_t kMaxDcScanBytes = std::uint64_t{256} << 20;
+constexpr std::uint64_t kMaxDcScanBlocks = std::uint64_t{1} << 22;
 
-enum class Ending { kNone, kDone, kTooLarge, kLibraryError };
+enum class Ending { kNone, kDone, kTooLarge, kLibraryError, kDcScanReady };
 
 // Everything the decode touches lives here, so nothing with a destructor
 // lives in the frame that calls setjmp.
@@ -43,8 +49,15 @@ struct JpegJob {
 
   RowSink* sink = nullptr;
   const DecodeRequest* request = nullptr;
+  bool dc_scan_allowed = false;
   std::uint32_t rows_delivered = 0;
   Ending ending = Ending::kNone;
+
+  // When the DC-only decoder takes the scan (kDcScanReady): its layout,
+  // where its data starts in the file, and the EXIF orientation.
+  DcScanLayout dc_layout;
+  std::uint64_t scan_offset = 0;
+  int orientation = 1;
 };
 
 JpegJob& JobOf(j_common_ptr info) {
@@ -108,14 +121,66 @@ int OrientationOf(j_decompress_ptr info) {
   return 1;
 }
 
-// The smallest M/8 scale whose output covers the target on both axes.
-void ChooseScale(j_decompress_ptr info, std::uint32_t target_width, std::uint32_t target_height) {
+// The smallest M/8 scale whose output covers the target on both axes, or
+// keeps 7/8 of the detail shown. A turned picture's stored rows become its
+// columns, so its axes are compared the other way round.
+void ChooseScale(j_decompress_ptr info, const DecodeRequest& request, bool turned) {
+  std::uint64_t target_width = request.target_width;
+  std::uint64_t target_height = request.target_height;
+  const bool shown_given = request.shown_width != 0 && request.shown_height != 0;
+  std::uint64_t shown_width = request.shown_width;
+  std::uint64_t shown_height = request.shown_height;
+  if (turned) {
+    std::swap(target_width, target_height);
+    std::swap(shown_width, shown_height);
+  }
   info->scale_denom = kScaleDenominator;
   for (unsigned numerator = 1; numerator <= kScaleDenominator; ++numerator) {
     info->scale_num = numerator;
     jpeg_calc_output_dimensions(info);
-    if (info->output_width >= target_width && info->output_height >= target_height) return;
+    const std::uint64_t width = info->output_width;
+    const std::uint64_t height = info->output_height;
+    if (width >= target_width && height >= target_height) return;
+    if (shown_given && width * 8 >= shown_width * 7 && height * 8 >= shown_height * 7) return;
   }
+}
+
+void CopyHuffmanTable(const JHUFF_TBL& table, HuffmanSpec& spec) {
+  for (std::size_t i = 0; i < spec.counts.size(); ++i) spec.counts[i] = table.bits[i];
+  for (std::size_t i = 0; i < spec.symbols.size(); ++i) spec.symbols[i] = table.huffval[i];
+}
+
+// The layout of the picture's scan when the DC-only decoder takes it: one
+// sequential Huffman-coded scan of 8-bit samples holding every component,
+// grey or Y Cb Cr, in the frame's order.
+bool DescribeDcScan(j_decompress_ptr info, DcScanLayout& layout) {
+  if (info->progressive_mode || info->arith_code || info->data_precision != 8) return false;
+  if (info->comps_in_scan != info->num_components) return false;
+  if (info->Ss != 0 || info->Se != DCTSIZE2 - 1 || info->Ah != 0 || info->Al != 0) return false;
+  const bool grey = info->num_components == 1 && info->jpeg_color_space == JCS_GRAYSCALE;
+  const bool colour = info->num_components == 3 && info->jpeg_color_space == JCS_YCbCr;
+  if (!grey && !colour) return false;
+  layout.width = info->image_width;
+  layout.height = info->image_height;
+  layout.restart_interval = info->restart_interval;
+  layout.components.assign(static_cast<std::size_t>(info->num_components), DcScanComponent{});
+  for (int i = 0; i < info->num_components; ++i) {
+    const jpeg_component_info* component = info->cur_comp_info[i];
+    if (component != &info->comp_info[i]) return false;
+    const JQUANT_TBL* quantizers = info->quant_tbl_ptrs[component->quant_tbl_no];
+    const JHUFF_TBL* dc_table = info->dc_huff_tbl_ptrs[component->dc_tbl_no];
+    const JHUFF_TBL* ac_table = info->ac_huff_tbl_ptrs[component->ac_tbl_no];
+    // Files without tables of their own rely on the standard ones, which
+    // only libjpeg-turbo supplies.
+    if (quantizers == nullptr || dc_table == nullptr || ac_table == nullptr) return false;
+    DcScanComponent& out = layout.components[static_cast<std::size_t>(i)];
+    out.h_samples = component->h_samp_factor;
+    out.v_samples = component->v_samp_factor;
+    out.dc_quantizer = quantizers->quantval[0];
+    CopyHuffmanTable(*dc_table, out.dc_table);
+    CopyHuffmanTable(*ac_table, out.ac_table);
+  }
+  return DcScanLayoutUsable(layout, kMaxDcScanBlocks);
 }
 
 // Adobe writes CMYK inverted (0 is full ink); most CMYK JPEGs come from it.
@@ -170,9 +235,15 @@ void RunJpegJob(JpegJob& job) {
   const bool cmyk = job.info.jpeg_color_space == JCS_CMYK || job.info.jpeg_color_space == JCS_YCCK;
   const bool inverted_cmyk = cmyk && job.info.saw_Adobe_marker;
   job.info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
-  const bool turned = orientation >= 5;  // stored rows become displayed columns
-  ChooseScale(&job.info, turned ? job.request->target_height : job.request->target_width,
-              turned ? job.request->target_width : job.request->target_height);
+  ChooseScale(&job.info, *job.request, orientation >= 5);
+  if (job.dc_scan_allowed && !job.input_ended && job.info.scale_num == 1 &&
+      job.info.scale_denom == kScaleDenominator && DescribeDcScan(&job.info, job.dc_layout)) {
+    job.scan_offset = job.source->Position() - job.input.bytes_in_buffer;
+    job.orientation = orientation;
+    job.ending = Ending::kDcScanReady;
+    jpeg_destroy_decompress(&job.info);
+    return;
+  }
 
   if (!job.sink->Begin(job.info.output_width, job.info.output_height, orientation)) {
     job.ending = Ending::kTooLarge;
@@ -193,16 +264,83 @@ void RunJpegJob(JpegJob& job) {
   jpeg_destroy_decompress(&job.info);
 }
 
-}  // namespace
+enum class DcScanResult { kNotTaken, kDelivered, kRefused };
 
-DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+// Decodes the scan for its DC values alone and delivers the picture at 1/8
+// scale; kNotTaken (nothing delivered) when the data is damaged or cannot
+// be held.
+DcScanResult DecodeByDcScan(ByteSource& source, RowSink& sink, const JpegJob& job,
+                            const DcScanOptions& options, JpegReport& report) {
+  const std::uint64_t size = source.Size();
+  if (job.scan_offset >= size || size - job.scan_offset > kMaxDcScanBytes) {
+    return DcScanResult::kNotTaken;
+  }
+  try {
+    std::vector<std::uint8_t, PrefaultedAllocator<std::uint8_t>> data(
+        static_cast<std::size_t>(size - job.scan_offset));
+    if (!source.Seek(job.scan_offset)) return DcScanResult::kNotTaken;
+    std::size_t filled = 0;
+    while (filled < data.size()) {
+      const std::size_t count = source.Read(data.data() + filled, data.size() - filled);
+      if (count == 0) return DcScanResult::kNotTaken;
+      filled += count;
+    }
+    DcPlanes planes;
+    if (!DecodeDcScan(job.dc_layout, data.data(), data.size(), options, planes, &report.dc_scan)) {
+      return DcScanResult::kNotTaken;
+    }
+    data = {};
+    const std::uint32_t width = (job.dc_layout.width + 7) / 8;
+    const std::uint32_t height = (job.dc_layout.height + 7) / 8;
+    if (!sink.Begin(width, height, job.orientation)) return DcScanResult::kRefused;
+    report.dc_scan_used = true;
+    DeliverDcPixels(job.dc_layout, planes, sink);
+    return DcScanResult::kDelivered;
+  } catch (const std::bad_alloc&) {
+    return DcScanResult::kNotTaken;
+  }
+}
+
+std::unique_ptr<JpegJob> RunJob(ByteSource& source, RowSink& sink, const DecodeRequest& request,
+                                bool dc_scan_allowed, std::vector<JOCTET>& buffer) {
   auto job = std::make_unique<JpegJob>();
-  std::vector<JOCTET> buffer(kInputBufferSize);
   job->source = &source;
   job->buffer = buffer.data();
   job->sink = &sink;
   job->request = &request;
+  job->dc_scan_allowed = dc_scan_allowed;
   RunJpegJob(*job);
+  return job;
+}
+
+}  // namespace
+
+DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+  JpegOptions options;
+  options.dc_scan_options.threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+  return DecodeJpegWith(source, sink, request, options);
+}
+
+DecodeOutcome DecodeJpegWith(ByteSource& source, RowSink& sink, const DecodeRequest& request,
+                             const JpegOptions& options, JpegReport* report) {
+  JpegReport ignored;
+  JpegReport& said = report != nullptr ? *report : ignored;
+  said = {};
+  std::vector<JOCTET> buffer(kInputBufferSize);
+  std::unique_ptr<JpegJob> job = RunJob(source, sink, request, options.dc_scan, buffer);
+  if (job->ending == Ending::kDcScanReady) {
+    switch (DecodeByDcScan(source, sink, *job, options.dc_scan_options, said)) {
+      case DcScanResult::kDelivered:
+        return {DecodeStatus::kOk, ""};
+      case DcScanResult::kRefused:
+        return {DecodeStatus::kFailed, TooLargeReason(job->dc_layout.width, job->dc_layout.height)};
+      case DcScanResult::kNotTaken:
+        break;
+    }
+    // Damaged data: libjpeg-turbo makes what it can of it.
+    if (!source.Seek(0)) return {DecodeStatus::kFailed, "cannot read the file"};
+    job = RunJob(source, sink, request, false, buffer);
+  }
 
   DecodeOutcome outcome;
   const char* damage = job->input_ended ? "truncated JPEG data" : "corrupt JPEG data";
@@ -219,6 +357,7 @@ DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink, const DecodeRequest&
       }
       break;
     case Ending::kNone:
+    case Ending::kDcScanReady:
     case Ending::kLibraryError:
       if (job->errors.msg_code == JERR_OUT_OF_MEMORY ||
           job->errors.msg_code == JERR_NO_BACKING_STORE) {

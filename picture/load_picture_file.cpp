@@ -75,7 +75,7 @@ std::string RefusedSizeReason(const BoxReducer& reducer) {
 }  // namespace
 
 LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canvas& canvas,
-                            const ProgressCallback& progress) {
+                            const ProgressCallback& progress, ShownDetail shown) {
   canvas.Reset(width < 0 ? 0 : width, height < 0 ? 0 : height);
   std::string reason;
   std::unique_ptr<FileSource> source = FileSource::Open(path, reason);
@@ -95,6 +95,8 @@ LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canv
   DecodeRequest request;
   request.target_width = static_cast<std::uint32_t>(canvas.width);
   request.target_height = static_cast<std::uint32_t>(canvas.height);
+  request.shown_width = shown.width;
+  request.shown_height = shown.height;
   BoxReducer reducer(canvas, request, progress);
   DecodeOutcome outcome = decode(*source, reducer, request);
   if (reducer.refused()) return {DecodeStatus::kFailed, RefusedSizeReason(reducer)};

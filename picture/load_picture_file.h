@@ -2,6 +2,7 @@
 // canvas of the requested size, with bounded memory whatever its size.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -18,9 +19,17 @@ struct LoadOutcome {
   std::string reason;  // completes "cannot show 'NAME': ..." when status is not kOk
 };
 
+// The finest detail the canvas is finally shown at, in pixels, when that
+// is less than the canvas's own (0: the canvas's own). A picture may then be
+// decoded at a smaller scale and stretched.
+struct ShownDetail {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+
 // `path` is in the file system's encoding (UTF-8). On return the canvas is
 // width x height; what could not be decoded is black.
 LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canvas& canvas,
-                            const ProgressCallback& progress = {});
+                            const ProgressCallback& progress = {}, ShownDetail shown = {});
 
 }  // namespace vistamere::picture

@@ -119,8 +119,16 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
   if (host_ != nullptr) {
     progress = [this, &shown](int percent) { host_->ShowLoadProgress(shown, percent); };
   }
+  // The area shows no finer detail than its cells can carry.
+  picture::ShownDetail detail;
+  if (window_.area) {
+    detail.width = static_cast<std::uint32_t>(window_.area->right - window_.area->left + 1) *
+                   picture::kSamplesPerCell;
+    detail.height = static_cast<std::uint32_t>(window_.area->bottom - window_.area->top + 1) *
+                    picture::kSamplesPerCell;
+  }
   const picture::LoadOutcome outcome =
-      picture::LoadPictureFile(Cp437ToUtf8(bytes), width, height, window_.canvas, progress);
+      picture::LoadPictureFile(Cp437ToUtf8(bytes), width, height, window_.canvas, progress, detail);
   if (host_ != nullptr) host_->ShowLoadProgress(shown, -1);
   if (outcome.status == picture::DecodeStatus::kOk) return 0;
   window_.notice = "cannot show '" + shown + "': " + outcome.reason;

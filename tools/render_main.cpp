@@ -49,8 +49,12 @@ int main(int argc, char** argv) {
   }
 
   picture::Canvas canvas;
-  const picture::LoadOutcome outcome =
-      picture::LoadPictureFile(path, picture::kCanvasWidth, picture::kCanvasHeight, canvas);
+  // As the program loads it: no finer than the area's cells can show.
+  const picture::ShownDetail shown{
+      tools::kScreenColumns * picture::kSamplesPerCell,
+      (tools::kAreaBottom - tools::kAreaTop + 1) * picture::kSamplesPerCell};
+  const picture::LoadOutcome outcome = picture::LoadPictureFile(
+      path, picture::kCanvasWidth, picture::kCanvasHeight, canvas, {}, shown);
   if (outcome.status != picture::DecodeStatus::kOk) {
     std::fprintf(stderr, "vistamere-render: cannot show '%s': %s\n", path.c_str(),
                  outcome.reason.c_str());

@@ -1,0 +1,441 @@
+#include "picture/jpeg_dc_scan.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "picture/jpeg_bit_reader.h"
+#include "picture/jpeg_huffman_lookup.h"
+
+namespace vistamere::picture {
+namespace {
+
+constexpr std::size_t kMaxBlocksPerMcu = 10;  // the format's own limit
+constexpr std::size_t kMaxComponents = 3;
+// Positions are kept as 32-bit bit counts from where the second thread starts.
+constexpr std::size_t kMaxDataBytes = std::size_t{1} << 28;
+
+struct Slot {
+  std::size_t component;
+  std::uint32_t dx;  // block within the component's part of the MCU
+  std::uint32_t dy;
+};
+
+// Everything decoding needs, worked out from the layout once.
+struct ScanPlan {
+  std::size_t components = 0;
+  std::array<HuffmanLookup, kMaxComponents> dc{};
+  std::array<AcSkipLookup, kMaxComponents> ac{};
+  std::vector<Slot> slots;  // one MCU's blocks in coding order
+  std::array<std::size_t, kMaxComponents> last_slot{};
+  std::array<std::uint32_t, kMaxComponents> h{};  // blocks per MCU across
+  std::array<std::uint32_t, kMaxComponents> v{};  // and down
+  std::uint32_t mcus_across = 0;
+  std::uint32_t mcus_down = 0;
+  std::uint64_t mcu_count = 0;
+  std::uint32_t restart_interval = 0;
+};
+
+std::uint32_t CeilDiv(std::uint32_t value, std::uint32_t divisor) {
+  return static_cast<std::uint32_t>((std::uint64_t{value} + divisor - 1) / divisor);
+}
+
+bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
+  const std::size_t count = layout.components.size();
+  if ((count != 1 && count != 3) || layout.width == 0 || layout.height == 0) return false;
+  plan.components = count;
+  std::uint32_t h_max = 1;
+  std::uint32_t v_max = 1;
+  for (std::size_t c = 0; c < count; ++c) {
+    const DcScanComponent& component = layout.components[c];
+    if (component.h_samples < 1 || component.h_samples > 4 || component.v_samples < 1 ||
+        component.v_samples > 4) {
+      return false;
+    }
+    // A scan of one component has one block per MCU, whatever its factors.
+    plan.h[c] = count == 1 ? 1 : static_cast<std::uint32_t>(component.h_samples);
+    plan.v[c] = count == 1 ? 1 : static_cast<std::uint32_t>(component.v_samples);
+    h_max = std::max(h_max, plan.h[c]);
+    v_max = std::max(v_max, plan.v[c]);
+    if (!plan.dc[c].Build(component.dc_table) || !plan.ac[c].Build(component.ac_table)) {
+      return false;
+    }
+  }
+  plan.slots.clear();
+  for (std::size_t c = 0; c < count; ++c) {
+    for (std::uint32_t dy = 0; dy < plan.v[c]; ++dy) {
+      for (std::uint32_t dx = 0; dx < plan.h[c]; ++dx) plan.slots.push_back({c, dx, dy});
+    }
+    plan.last_slot[c] = plan.slots.size() - 1;
+  }
+  if (plan.slots.size() > kMaxBlocksPerMcu) return false;
+  plan.mcus_across = CeilDiv(layout.width, 8 * h_max);
+  plan.mcus_down = CeilDiv(layout.height, 8 * v_max);
+  plan.mcu_count = std::uint64_t{plan.mcus_across} * plan.mcus_down;
+  plan.restart_interval = layout.restart_interval;
+  return true;
+}
+
+// Decodes one MCU: the DC value of each block, in slot order, into `dc`.
+// `predictors` carry each component's last DC value; all arithmetic is
+// modulo 2^32 (and the values kept modulo 2^16), so that values decoded
+// from a wrong start differ from the true ones by one constant.
+bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
+               std::uint16_t* dc) {
+  for (std::size_t i = 0; i < plan.slots.size(); ++i) {
+    const std::size_t c = plan.slots[i].component;
+    reader.Fill();
+    const std::uint16_t entry = plan.dc[c].Short(reader.Peek(kLookaheadBits));
+    int length = entry >> 8;
+    int size = entry & 0xFF;
+    if (entry == 0) {
+      std::uint8_t symbol = 0;
+      length = plan.dc[c].Long(reader.Peek(16), symbol);
+      if (length == 0) return false;
+      size = symbol;
+    }
+    if (size > 15) return false;
+    reader.Skip(length);
+    if (size != 0) {
+      const std::uint32_t bits = reader.Peek(size);
+      reader.Skip(size);
+      // A leading 0 bit marks a negative difference.
+      const std::uint32_t half = std::uint32_t{1} << (size - 1);
+      predictors[c] += bits < half ? bits - (half << 1) + 1 : bits;
+    }
+    dc[i] = static_cast<std::uint16_t>(predictors[c]);
+
+    int k = 1;
+    while (k < 64) {
+      reader.Fill();
+      std::uint16_t step = plan.ac[c].Short(reader.Peek(kLookaheadBits));
+      if (step == 0) {
+        step = plan.ac[c].Long(reader.Peek(16));
+        if (step == 0) return false;
+      }
+      reader.Skip(step & 0xFF);
+      const int advance = step >> 8;
+      if (advance == AcSkipLookup::kEndOfBlock) break;
+      k += advance;
+    }
+    if (k > 64) return false;
+  }
+  return true;
+}
+
+void StoreMcu(const ScanPlan& plan, DcPlanes& planes, std::uint64_t mcu, const std::uint16_t* dc) {
+  const auto mcu_x = static_cast<std::uint32_t>(mcu % plan.mcus_across);
+  const auto mcu_y = static_cast<std::uint32_t>(mcu / plan.mcus_across);
+  for (std::size_t i = 0; i < plan.slots.size(); ++i) {
+    const Slot& slot = plan.slots[i];
+    DcPlanes::Plane& plane = planes.planes[slot.component];
+    const std::size_t x = std::size_t{mcu_x} * plan.h[slot.component] + slot.dx;
+    const std::size_t y = std::size_t{mcu_y} * plan.v[slot.component] + slot.dy;
+    plane.dc[y * plane.blocks_across + x] = static_cast<std::int16_t>(dc[i]);
+  }
+}
+
+// Bits of data (stuffed zeros and restart markers left out) before byte
+// `offset`; false when another marker comes first.
+bool DataBitsBefore(const std::uint8_t* data, std::size_t size, std::size_t offset,
+                    std::uint64_t& bits) {
+  std::uint64_t bytes = 0;
+  std::size_t i = 0;
+  while (i < offset) {
+    const void* found = std::memchr(data + i, 0xFF, offset - i);
+    if (found == nullptr) {
+      bytes += offset - i;
+      break;
+    }
+    const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+    bytes += at - i;
+    if (at + 1 >= size) return false;
+    const std::uint8_t next = data[at + 1];
+    if (next == 0) {
+      bytes += 1;
+    } else if ((next & 0xF8) != 0xD0) {
+      return false;
+    }
+    i = at + 2;
+  }
+  bits = bytes * 8;
+  return true;
+}
+
+// Where the second thread starts: at `split` of the data, or just after
+// the first restart marker from there (where decoding starts afresh).
+std::size_t SecondStart(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
+                        double split) {
+  split = std::clamp(split, 0.0, 1.0);
+  auto start = static_cast<std::size_t>(static_cast<double>(size) * split);
+  start = std::clamp<std::size_t>(start, 1, size - 1);
+  if (plan.restart_interval != 0) {
+    for (std::size_t i = start; i + 1 < size;) {
+      const void* found = std::memchr(data + i, 0xFF, size - 1 - i);
+      if (found == nullptr) break;
+      const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+      if ((data[at + 1] & 0xF8) == 0xD0) return at + 2;
+      i = at + 1;
+    }
+  }
+  // Never just after a 0xFF: that byte belongs with it.
+  while (start < size && data[start - 1] == 0xFF) ++start;
+  return start;
+}
+
+// What the second thread decodes, from a guessed start: one record per
+// MCU. Epochs change where its DC predictors restart from zero (a restart
+// marker, or a new attempt after its guess turned out wrong).
+struct SecondThreadRecords {
+  std::uint64_t base = 0;  // bit position positions count from
+  template <typename T>
+  using Array = std::vector<T, PrefaultedAllocator<T>>;
+  Array<std::uint32_t> position;  // of the MCU's first bit, from `base`
+  Array<std::uint32_t> epoch;
+  Array<std::uint16_t> dc;  // slots per MCU
+  std::size_t capacity = 0;
+  std::atomic<std::size_t> published{0};
+  std::atomic<bool> stop{false};
+  std::atomic<bool> finished{false};
+  // Read after the thread has ended:
+  std::size_t last_attempt_start = 0;
+  bool ended_at_marker = false;  // rather than running off the end of the file
+};
+
+void RunSecondThread(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
+                     std::size_t start, SecondThreadRecords& records) {
+  JpegBitReader reader(data, size, start, records.base);
+  std::array<std::uint32_t, kMaxComponents> predictors{};
+  std::array<std::uint16_t, kMaxBlocksPerMcu> dc{};
+  const std::size_t slots = plan.slots.size();
+  std::uint32_t epoch = 0;
+  bool fresh = true;
+  std::size_t count = 0;
+  while (count < records.capacity && !records.stop.load(std::memory_order_relaxed)) {
+    if (!fresh && reader.AtRestartMarker()) {
+      if (!reader.Restart(-1)) break;
+      predictors.fill(0);
+      ++epoch;
+    }
+    const std::uint64_t position = reader.Position();
+    if (!DecodeMcu(plan, reader, predictors.data(), dc.data()) || reader.PastEnd()) {
+      // A wrong guess, or the end of the data.
+      if (reader.EndedAtRestart()) {
+        reader.ResumeAfterMarker();
+      } else if (reader.ended()) {
+        records.ended_at_marker = !reader.RanOffTheData();
+        break;
+      } else {
+        reader.Reposition(reader.NextByte(), reader.NextBytePosition());
+      }
+      predictors.fill(0);
+      ++epoch;
+      fresh = true;
+      records.last_attempt_start = count;
+      continue;
+    }
+    records.position[count] = static_cast<std::uint32_t>(position - records.base);
+    records.epoch[count] = epoch;
+    std::copy_n(dc.data(), slots, records.dc.data() + count * slots);
+    ++count;
+    records.published.store(count, std::memory_order_release);
+    fresh = false;
+  }
+  records.finished.store(true, std::memory_order_release);
+}
+
+}  // namespace
+
+namespace {
+
+void AllocatePlanes(const ScanPlan& plan, DcPlanes& planes) {
+  planes.planes.assign(plan.components, DcPlanes::Plane{});
+  for (std::size_t c = 0; c < plan.components; ++c) {
+    DcPlanes::Plane& plane = planes.planes[c];
+    plane.blocks_across = plan.mcus_across * plan.h[c];
+    plane.blocks_down = plan.mcus_down * plan.v[c];
+    plane.dc.assign(std::size_t{plane.blocks_across} * plane.blocks_down, 0);
+  }
+}
+
+// Decodes MCUs from `first` on at the reader's place, checking restart
+// markers, up to the last one or until `watch` says to stop before one
+// (`stopped_at`; a restart marker due before it has been read). With
+// `resumed`, the one due before `first` has been read too. False on
+// damaged data.
+template <typename Watch>
+bool DecodeMcus(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
+                DcPlanes& planes, std::uint64_t first, bool resumed, Watch&& watch,
+                std::uint64_t& stopped_at) {
+  std::array<std::uint16_t, kMaxBlocksPerMcu> dc{};
+  const std::uint32_t interval = plan.restart_interval;
+  for (std::uint64_t mcu = first; mcu < plan.mcu_count; ++mcu) {
+    if (interval != 0 && mcu != 0 && mcu % interval == 0 && !(resumed && mcu == first)) {
+      const auto number = static_cast<int>((mcu / interval - 1) % 8);
+      if (!reader.Restart(number)) return false;
+      std::fill_n(predictors, plan.components, 0U);
+    }
+    if (watch(mcu)) {
+      stopped_at = mcu;
+      return true;
+    }
+    if (!DecodeMcu(plan, reader, predictors, dc.data())) return false;
+    StoreMcu(plan, planes, mcu, dc.data());
+    // Damaged data runs on into the zeros past its end: stop at a row's end.
+    if ((mcu + 1) % plan.mcus_across == 0 && reader.PastEnd()) return false;
+  }
+  stopped_at = plan.mcu_count;
+  // A complete scan ends at a marker; running off the end of the file
+  // without one is a truncation, even when every block came.
+  reader.Fill();
+  return !reader.PastEnd() && !reader.RanOffTheData();
+}
+
+constexpr auto kNeverStop = [](std::uint64_t) { return false; };
+
+// Takes the second thread's MCUs from record `first` on as MCUs `mcu` on,
+// the DC values of its first epoch moved by what the first thread's
+// predictors say they are there. False when its records do not make up
+// exactly the rest of the scan.
+bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& records,
+                          std::size_t first, std::uint64_t mcu, const std::uint32_t* predictors,
+                          DcPlanes& planes) {
+  const std::size_t count = records.published.load(std::memory_order_acquire);
+  if (!records.ended_at_marker || records.last_attempt_start > first ||
+      count - first != plan.mcu_count - mcu) {
+    return false;
+  }
+  const std::size_t slots = plan.slots.size();
+  // The second thread's predictors where the first thread stopped.
+  std::array<std::uint16_t, kMaxComponents> offset{};
+  const bool epoch_starts = first == 0 || records.epoch[first] != records.epoch[first - 1];
+  for (std::size_t c = 0; c < plan.components; ++c) {
+    const std::uint16_t theirs =
+        epoch_starts ? 0 : records.dc[(first - 1) * slots + plan.last_slot[c]];
+    offset[c] = static_cast<std::uint16_t>(predictors[c] - theirs);
+  }
+  std::array<std::uint16_t, kMaxBlocksPerMcu> dc{};
+  const std::uint32_t interval = plan.restart_interval;
+  for (std::size_t k = first; k < count; ++k, ++mcu) {
+    if (k != first) {
+      // The second thread restarts where the markers are, which must be
+      // where the restart interval puts them.
+      const bool restarted = records.epoch[k] != records.epoch[k - 1];
+      if (restarted != (interval != 0 && mcu % interval == 0)) return false;
+      if (restarted) offset.fill(0);
+    }
+    for (std::size_t i = 0; i < slots; ++i) {
+      dc[i] =
+          static_cast<std::uint16_t>(records.dc[k * slots + i] + offset[plan.slots[i].component]);
+    }
+    StoreMcu(plan, planes, mcu, dc.data());
+  }
+  return true;
+}
+
+bool DecodeAlone(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
+                 DcPlanes& planes) {
+  JpegBitReader reader(data, size, 0, 0);
+  std::array<std::uint32_t, kMaxComponents> predictors{};
+  std::uint64_t stopped_at = 0;
+  return DecodeMcus(plan, reader, predictors.data(), planes, 0, false, kNeverStop, stopped_at);
+}
+
+bool DecodeOnTwoThreads(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
+                        double split, DcPlanes& planes, DcScanReport& report) {
+  const std::size_t start = SecondStart(plan, data, size, split);
+  SecondThreadRecords records;
+  if (start >= size || !DataBitsBefore(data, size, start, records.base)) {
+    return DecodeAlone(plan, data, size, planes);
+  }
+  records.capacity = static_cast<std::size_t>(plan.mcu_count);
+  records.position.resize(records.capacity);
+  records.epoch.resize(records.capacity);
+  records.dc.resize(records.capacity * plan.slots.size());
+
+  std::thread second;
+  try {
+    second = std::thread([&] { RunSecondThread(plan, data, size, start, records); });
+  } catch (const std::system_error&) {
+    return DecodeAlone(plan, data, size, planes);
+  }
+  report.parallel = true;
+
+  // The first thread decodes from the start and, once past where the
+  // second one started, looks at each MCU start for one the second thread
+  // began at the same bit: decoding from the same bit in the same state
+  // gives the same blocks from there on.
+  JpegBitReader reader(data, size, 0, 0);
+  std::array<std::uint32_t, kMaxComponents> predictors{};
+  std::size_t cursor = 0;
+  std::uint64_t watch_from = records.base;
+  std::size_t joined_record = 0;
+  bool joined = false;
+  auto watch = [&](std::uint64_t) {
+    const std::uint64_t here = reader.Position();
+    if (here < watch_from) return false;
+    std::size_t count = records.published.load(std::memory_order_acquire);
+    // Reaching the second thread's start before it has decoded anything
+    // (it started late, or the data is short): its first MCU is the one
+    // to meet when it starts at a restart marker, so wait for it.
+    while (count == 0 && !records.finished.load(std::memory_order_acquire)) {
+      std::this_thread::yield();
+      count = records.published.load(std::memory_order_acquire);
+    }
+    while (cursor < count && records.base + records.position[cursor] < here) ++cursor;
+    if (cursor < count && records.base + records.position[cursor] == here) {
+      joined = true;
+      joined_record = cursor;
+      return true;
+    }
+    watch_from = cursor < count ? records.base + records.position[cursor] : here;
+    return false;
+  };
+  std::uint64_t stopped_at = 0;
+  const bool first_ok =
+      DecodeMcus(plan, reader, predictors.data(), planes, 0, false, watch, stopped_at);
+  if (!joined) records.stop.store(true, std::memory_order_relaxed);
+  second.join();
+  report.first_thread_mcus = stopped_at;
+  if (!first_ok) return false;
+  if (!joined) return true;
+  if (TakeSecondThreadMcus(plan, records, joined_record, stopped_at, predictors.data(), planes)) {
+    report.joined = true;
+    return true;
+  }
+  // The second thread's blocks do not fit (its guesses filled its records,
+  // or the data is damaged after the join): go on alone from there.
+  return DecodeMcus(plan, reader, predictors.data(), planes, stopped_at, true, kNeverStop,
+                    stopped_at);
+}
+
+}  // namespace
+
+bool DcScanLayoutUsable(const DcScanLayout& layout, std::uint64_t max_blocks) {
+  auto plan = std::make_unique<ScanPlan>();
+  if (!MakePlan(layout, *plan)) return false;
+  return plan->mcu_count * plan->slots.size() <= max_blocks;
+}
+
+bool DecodeDcScan(const DcScanLayout& layout, const std::uint8_t* data, std::size_t size,
+                  const DcScanOptions& options, DcPlanes& planes, DcScanReport* report) {
+  DcScanReport ignored;
+  DcScanReport& said = report != nullptr ? *report : ignored;
+  said = {};
+  auto plan = std::make_unique<ScanPlan>();
+  if (!MakePlan(layout, *plan) || size > kMaxDataBytes) return false;
+  AllocatePlanes(*plan, planes);
+  const bool parallel = options.threads >= 2 && size >= options.min_parallel_bytes && size >= 2 &&
+                        plan->mcu_count >= 2;
+  if (!parallel) {
+    said.first_thread_mcus = plan->mcu_count;
+    return DecodeAlone(*plan, data, size, planes);
+  }
+  return DecodeOnTwoThreads(*plan, data, size, options.split, planes, said);
+}
+
+}  // namespace vistamere::picture

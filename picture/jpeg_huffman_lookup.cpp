@@ -1,0 +1,69 @@
+#include "picture/jpeg_huffman_lookup.h"
+
+namespace vistamere::picture {
+
+bool HuffmanLookup::Build(const HuffmanSpec& spec) {
+  short_.fill(0);
+  max_code_.fill(-1);
+  first_index_.fill(0);
+  symbols_ = spec.symbols;
+  std::int32_t code = 0;
+  int index = 0;
+  for (int length = 1; length <= 16; ++length) {
+    const int count = spec.counts[static_cast<std::size_t>(length)];
+    if (index + count > 256) return false;
+    first_index_[static_cast<std::size_t>(length)] = index - code;
+    for (int i = 0; i < count; ++i, ++code, ++index) {
+      if (code >= (std::int32_t{1} << length)) return false;
+      if (length <= kLookaheadBits) {
+        const int spread = kLookaheadBits - length;
+        const auto entry = static_cast<std::uint16_t>(
+            (length << 8) | spec.symbols[static_cast<std::size_t>(index)]);
+        const auto first = static_cast<std::size_t>(code) << spread;
+        for (std::size_t j = 0; j < (std::size_t{1} << spread); ++j) short_[first + j] = entry;
+      }
+    }
+    if (count > 0) max_code_[static_cast<std::size_t>(length)] = code - 1;
+    code <<= 1;
+  }
+  return true;
+}
+
+int HuffmanLookup::Long(std::uint32_t next16, std::uint8_t& symbol) const {
+  for (int length = 1; length <= 16; ++length) {
+    const auto code = static_cast<std::int32_t>(next16 >> (16 - length));
+    if (code <= max_code_[static_cast<std::size_t>(length)]) {
+      symbol =
+          symbols_[static_cast<std::size_t>(first_index_[static_cast<std::size_t>(length)] + code)];
+      return length;
+    }
+  }
+  return 0;
+}
+
+std::uint16_t AcSkipLookup::StepOf(int code_length, std::uint8_t symbol) {
+  const int run = symbol >> 4;
+  const int size = symbol & 15;
+  if (size == 0) {
+    const int advance = run == 15 ? 16 : kEndOfBlock;
+    return static_cast<std::uint16_t>((advance << 8) | code_length);
+  }
+  return static_cast<std::uint16_t>(((run + 1) << 8) | (code_length + size));
+}
+
+bool AcSkipLookup::Build(const HuffmanSpec& spec) {
+  if (!codes_.Build(spec)) return false;
+  for (std::size_t bits = 0; bits < short_.size(); ++bits) {
+    const std::uint16_t entry = codes_.Short(static_cast<std::uint32_t>(bits));
+    short_[bits] = entry == 0 ? 0 : StepOf(entry >> 8, static_cast<std::uint8_t>(entry & 0xFF));
+  }
+  return true;
+}
+
+std::uint16_t AcSkipLookup::Long(std::uint32_t next16) const {
+  std::uint8_t symbol = 0;
+  const int length = codes_.Long(next16, symbol);
+  return length == 0 ? 0 : StepOf(length, symbol);
+}
+
+}  // namespace vistamere::picture
