@@ -178,6 +178,8 @@ bool BoxReducer::Begin(std::uint32_t width, std::uint32_t height, int orientatio
   source_height_ = height;
   sums_.clear();
   sums_.shrink_to_fit();
+  grid_.clear();
+  grid_.shrink_to_fit();
   std::uint64_t pixels = std::uint64_t{width} * height;  // cannot overflow: both are 32-bit
   refused_ = width == 0 || height == 0 || pixels > request_.max_pixels;
   if (refused_) return false;
@@ -193,7 +195,12 @@ bool BoxReducer::Begin(std::uint32_t width, std::uint32_t height, int orientatio
   down_.target = static_cast<std::uint32_t>(std::max(canvas_.height, 0));
   across_.cells = std::min(across_.length, across_.target);
   down_.cells = std::min(down_.length, down_.target);
-  sums_.assign(std::size_t{across_.cells} * down_.cells * 3, 0);
+  direct_ = across_.cells == across_.length && down_.cells == down_.length;
+  if (direct_) {
+    grid_.assign(std::size_t{across_.cells} * down_.cells * 3, 0);
+  } else {
+    sums_.assign(std::size_t{across_.cells} * down_.cells * 3, 0);
+  }
 
   // Source x walks one axis of the accumulator, forwards or backwards.
   const Axis& x_axis = transposed_ ? down_ : across_;
@@ -222,6 +229,10 @@ void BoxReducer::Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_
   if (count > fit) count = static_cast<std::uint32_t>(fit);
   ReportProgress(count);
   if (across_.cells == 0 || down_.cells == 0) return;
+  if (direct_) {
+    PutPixels(y, x_start, x_step, count, rgba);
+    return;
+  }
 
   // Source y picks one accumulator line; source x walks along the other axis.
   const Axis& y_axis = transposed_ ? across_ : down_;
@@ -271,6 +282,36 @@ void BoxReducer::AddStepped(std::uint64_t* line, std::uint32_t x_start, std::uin
   }
 }
 
+void BoxReducer::PutPixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step,
+                           std::uint32_t count, const std::uint8_t* rgba) {
+  // Cell (column, row) of source pixel (x, y), oriented.
+  const Axis& y_axis = transposed_ ? across_ : down_;
+  const Axis& x_axis = transposed_ ? down_ : across_;
+  const std::size_t y_position = y_reversed_ ? y_axis.length - 1 - y : y;
+  const std::size_t across = across_.cells;
+  std::uint8_t* line = grid_.data() + (transposed_ ? y_position : y_position * across) * 3;
+  const std::size_t x_stride = (transposed_ ? across : 1) * 3;
+  if (!transposed_ && !x_reversed_ && x_step == 1 && AllOpaque(rgba, count)) {
+    std::uint8_t* out = line + std::size_t{x_start} * 3;
+    for (std::uint32_t i = 0; i < count; ++i, out += 3, rgba += 4) {
+      out[0] = rgba[0];
+      out[1] = rgba[1];
+      out[2] = rgba[2];
+    }
+    return;
+  }
+  for (std::uint32_t i = 0; i < count; ++i, rgba += 4) {
+    const std::size_t x = x_start + std::size_t{i} * x_step;
+    const std::size_t x_position = x_reversed_ ? x_axis.length - 1 - x : x;
+    std::uint8_t* out = line + x_position * x_stride;
+    // Over black, rounded: what averaging a cell of one pixel gives.
+    const std::uint32_t alpha = rgba[3];
+    for (int channel = 0; channel < 3; ++channel) {
+      out[channel] = static_cast<std::uint8_t>((rgba[channel] * alpha + 127) / 255);
+    }
+  }
+}
+
 void BoxReducer::ReportProgress(std::uint32_t count) {
   delivered_ += count;
   if (!progress_) return;
@@ -284,7 +325,7 @@ void BoxReducer::ReportProgress(std::uint32_t count) {
 
 void BoxReducer::Finish() {
   if (!begun_ || across_.cells == 0 || down_.cells == 0) return;
-  AverageCells();
+  if (!direct_) AverageCells();
   if (across_.cells == across_.target && down_.cells == down_.target) {
     CopyIntoCanvas();
   } else {
@@ -292,6 +333,8 @@ void BoxReducer::Finish() {
   }
   sums_.clear();
   sums_.shrink_to_fit();
+  grid_.clear();
+  grid_.shrink_to_fit();
   runs_.clear();
   runs_.shrink_to_fit();
   begun_ = false;
@@ -302,51 +345,70 @@ void BoxReducer::AverageCells() {
   const std::uint64_t narrow = across_.length / across_.cells;
   std::vector<bool> wide(across_.cells);
   for (std::uint32_t c = 0; c < across_.cells; ++c) wide[c] = across_.CountIn(c) != narrow;
-  std::uint64_t* cell = sums_.data();
+  grid_.resize(sums_.size());
+  const std::uint64_t* cell = sums_.data();
+  std::uint8_t* out = grid_.data();
   for (std::uint32_t row = 0; row < down_.cells; ++row) {
     const std::uint64_t row_count = down_.CountIn(row) * 255;
     const RoundedQuotient narrow_cell(narrow * row_count);
     const RoundedQuotient wide_cell((narrow + 1) * row_count);
-    for (std::uint32_t column = 0; column < across_.cells; ++column, cell += 3) {
+    for (std::uint32_t column = 0; column < across_.cells; ++column, cell += 3, out += 3) {
       const RoundedQuotient& average = wide[column] ? wide_cell : narrow_cell;
-      cell[0] = average.Of(cell[0]);
-      cell[1] = average.Of(cell[1]);
-      cell[2] = average.Of(cell[2]);
+      out[0] = static_cast<std::uint8_t>(average.Of(cell[0]));
+      out[1] = static_cast<std::uint8_t>(average.Of(cell[1]));
+      out[2] = static_cast<std::uint8_t>(average.Of(cell[2]));
     }
   }
+  sums_.clear();
+  sums_.shrink_to_fit();
 }
 
 // The reduced grid has the canvas's size: the stretch would give every
 // cell unchanged.
 void BoxReducer::CopyIntoCanvas() {
-  const std::uint64_t* cell = sums_.data();
-  std::uint8_t* out = canvas_.rgb.data();
-  const std::size_t values = std::size_t{across_.cells} * down_.cells * 3;
-  for (std::size_t i = 0; i < values; ++i) out[i] = static_cast<std::uint8_t>(cell[i]);
+  std::copy(grid_.begin(), grid_.end(), canvas_.rgb.begin());
 }
 
 void BoxReducer::StretchIntoCanvas() {
   std::vector<Tap> across_taps = BilinearTaps(across_.cells, across_.target);
   std::vector<Tap> down_taps = BilinearTaps(down_.cells, down_.target);
-  auto at = [this](std::uint32_t column, std::uint32_t row) {
-    return sums_.data() + (std::size_t{row} * across_.cells + column) * 3;
+  const std::size_t line_values = std::size_t{across_.cells} * 3;
+  // Each grid line stretched across, once per line used: 256 x the values.
+  std::vector<std::uint32_t> upper(std::size_t{across_.target} * 3);
+  std::vector<std::uint32_t> lower(upper.size());
+  std::uint32_t upper_line = ~0U;
+  std::uint32_t lower_line = ~0U;
+  auto stretch_line = [&](std::uint32_t line, std::vector<std::uint32_t>& out) {
+    const std::uint8_t* cells = grid_.data() + line * line_values;
+    std::uint32_t* value = out.data();
+    for (const Tap& tap : across_taps) {
+      const std::uint8_t* first = cells + std::size_t{tap.first} * 3;
+      const std::uint8_t* second = cells + std::size_t{tap.second} * 3;
+      for (int channel = 0; channel < 3; ++channel) {
+        *value++ = first[channel] * (256 - tap.weight) + second[channel] * tap.weight;
+      }
+    }
   };
   for (std::uint32_t y = 0; y < down_.target; ++y) {
     const Tap& dy = down_taps[y];
-    std::uint8_t* out = canvas_.Pixel(0, static_cast<int>(y));
-    for (std::uint32_t x = 0; x < across_.target; ++x, out += 3) {
-      const Tap& dx = across_taps[x];
-      const std::uint64_t* top_left = at(dx.first, dy.first);
-      const std::uint64_t* top_right = at(dx.second, dy.first);
-      const std::uint64_t* bottom_left = at(dx.first, dy.second);
-      const std::uint64_t* bottom_right = at(dx.second, dy.second);
-      for (int channel = 0; channel < 3; ++channel) {
-        std::uint64_t top = top_left[channel] * (256 - dx.weight) + top_right[channel] * dx.weight;
-        std::uint64_t bottom =
-            bottom_left[channel] * (256 - dx.weight) + bottom_right[channel] * dx.weight;
-        std::uint64_t value = (top * (256 - dy.weight) + bottom * dy.weight + 32768) >> 16;
-        out[channel] = static_cast<std::uint8_t>(value);
+    if (upper_line != dy.first) {
+      if (lower_line == dy.first) {
+        std::swap(upper, lower);
+        std::swap(upper_line, lower_line);
+      } else {
+        stretch_line(dy.first, upper);
+        upper_line = dy.first;
       }
+    }
+    if (lower_line != dy.second) {
+      stretch_line(dy.second, lower);
+      lower_line = dy.second;
+    }
+    std::uint8_t* out = canvas_.Pixel(0, static_cast<int>(y));
+    const std::size_t values = upper.size();
+    for (std::size_t i = 0; i < values; ++i) {
+      out[i] = static_cast<std::uint8_t>(
+          (upper[i] * (256 - dy.weight) + lower[i] * dy.weight + 32768) >> 16);
     }
   }
 }

@@ -5,7 +5,8 @@
 // canvas on either axis, so memory stays bounded whatever the picture's
 // size. Finish() averages each cell (pixels never delivered count as black)
 // and stretches the result bilinearly where the picture was smaller than
-// the canvas.
+// the canvas. A picture no larger than the canvas on either axis needs no
+// accumulator: its pixels go straight into the grid that is stretched.
 #pragma once
 
 #include <cstddef>
@@ -66,6 +67,8 @@ class BoxReducer final : public RowSink {
   void AddRuns(std::uint64_t* line, std::uint32_t x, std::uint32_t end, const std::uint8_t* rgba);
   void AddStepped(std::uint64_t* line, std::uint32_t x_start, std::uint32_t x_step,
                   std::uint32_t count, const std::uint8_t* rgba);
+  void PutPixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step, std::uint32_t count,
+                 const std::uint8_t* rgba);
   void AverageCells();
   void CopyIntoCanvas();
   void StretchIntoCanvas();
@@ -83,8 +86,12 @@ class BoxReducer final : public RowSink {
   bool y_reversed_ = false;
   Axis across_;  // canvas x
   Axis down_;    // canvas y
+  // One pixel per cell: no sums, the pixels go straight into grid_.
+  bool direct_ = false;
   // R G B sums per cell, premultiplied by alpha (so scaled by 255).
   std::vector<std::uint64_t, PrefaultedAllocator<std::uint64_t>> sums_;
+  // R G B per cell, the cells' averages: what is stretched to the canvas.
+  std::vector<std::uint8_t, PrefaultedAllocator<std::uint8_t>> grid_;
   // The source columns in order, as runs that share a cell: no more runs
   // than cells, so no longer than the canvas is wide or tall.
   std::vector<Run> runs_;

@@ -27,14 +27,30 @@ constexpr std::int32_t kCrToGreen = -46802;  // -0.71414
 constexpr std::int32_t kCbToBlue = 116130;   // 1.77200
 constexpr std::int32_t kHalf = 1 << 15;
 
-void YccToRgba(std::uint8_t y, std::uint8_t cb, std::uint8_t cr, std::uint8_t* rgba) {
-  const std::int32_t blue_difference = std::int32_t{cb} - 128;
-  const std::int32_t red_difference = std::int32_t{cr} - 128;
-  rgba[0] = Clamp255(y + ((kCrToRed * red_difference + kHalf) >> 16));
-  rgba[1] =
-      Clamp255(y + ((kCbToGreen * blue_difference + kCrToGreen * red_difference + kHalf) >> 16));
-  rgba[2] = Clamp255(y + ((kCbToBlue * blue_difference + kHalf) >> 16));
-  rgba[3] = 255;
+// The colour differences' shares of each primary, per Cb or Cr value.
+struct ColourTables {
+  std::array<std::int32_t, 256> red_from_cr{};
+  std::array<std::int32_t, 256> green_from_cb{};  // times 65536, with the rounding
+  std::array<std::int32_t, 256> green_from_cr{};  // times 65536
+  std::array<std::int32_t, 256> blue_from_cb{};
+
+  ColourTables() {
+    for (std::int32_t value = 0; value < 256; ++value) {
+      const std::int32_t difference = value - 128;
+      red_from_cr[static_cast<std::size_t>(value)] = (kCrToRed * difference + kHalf) >> 16;
+      green_from_cb[static_cast<std::size_t>(value)] = kCbToGreen * difference + kHalf;
+      green_from_cr[static_cast<std::size_t>(value)] = kCrToGreen * difference;
+      blue_from_cb[static_cast<std::size_t>(value)] = (kCbToBlue * difference + kHalf) >> 16;
+    }
+  }
+};
+
+// One component's mean samples along one row of its blocks.
+void SampleLine(const DcPlanes::Plane& plane, std::size_t block_row, std::uint16_t quantizer,
+                std::vector<std::uint8_t>& samples) {
+  const std::int16_t* dc = plane.dc.data() + block_row * plane.blocks_across;
+  samples.resize(plane.blocks_across);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = MeanSample(dc[i], quantizer);
 }
 
 }  // namespace
@@ -50,38 +66,51 @@ void DeliverDcPixels(const DcScanLayout& layout, const DcPlanes& planes, RowSink
     h_max = std::max(h_max, component.h_samples);
     v_max = std::max(v_max, component.v_samples);
   }
+  const auto factor = [&](std::size_t c, bool across) {
+    if (components == 1) return 1;
+    return across ? layout.components[c].h_samples : layout.components[c].v_samples;
+  };
+  const int across_max = components == 1 ? 1 : h_max;
+  const int down_max = components == 1 ? 1 : v_max;
   // Which block of each component covers each output column.
-  std::vector<std::uint32_t> block_x(components * width);
+  std::vector<std::uint32_t> block_x(components * std::size_t{width});
   for (std::size_t c = 0; c < components; ++c) {
-    const int h = components == 1 ? h_max : layout.components[c].h_samples;
     for (std::uint32_t x = 0; x < width; ++x) {
-      block_x[c * width + x] = static_cast<std::uint32_t>(std::uint64_t{x} * h / h_max);
+      block_x[c * width + x] =
+          static_cast<std::uint32_t>(std::uint64_t{x} * factor(c, true) / across_max);
     }
   }
+  static const ColourTables tables;
   std::vector<std::uint8_t> row(std::size_t{width} * 4);
-  std::array<const std::int16_t*, 3> lines{};
+  std::array<std::vector<std::uint8_t>, 3> samples;
+  std::array<std::size_t, 3> sampled_row{~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}};
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::size_t c = 0; c < components; ++c) {
-      const int v = components == 1 ? v_max : layout.components[c].v_samples;
-      const auto block_y = static_cast<std::size_t>(std::uint64_t{y} * v / v_max);
-      lines[c] = planes.planes[c].dc.data() + block_y * planes.planes[c].blocks_across;
+      const auto block_row =
+          static_cast<std::size_t>(std::uint64_t{y} * factor(c, false) / down_max);
+      if (block_row != sampled_row[c]) {
+        SampleLine(planes.planes[c], block_row, layout.components[c].dc_quantizer, samples[c]);
+        sampled_row[c] = block_row;
+      }
     }
     std::uint8_t* out = row.data();
     if (components == 1) {
-      const std::uint16_t quantizer = layout.components[0].dc_quantizer;
       for (std::uint32_t x = 0; x < width; ++x, out += 4) {
-        const std::uint8_t grey = MeanSample(lines[0][block_x[x]], quantizer);
+        const std::uint8_t grey = samples[0][x];
         out[0] = out[1] = out[2] = grey;
         out[3] = 255;
       }
     } else {
+      const std::uint32_t* cb_x = block_x.data() + width;
+      const std::uint32_t* cr_x = block_x.data() + 2 * std::size_t{width};
       for (std::uint32_t x = 0; x < width; ++x, out += 4) {
-        std::array<std::uint8_t, 3> sample{};
-        for (std::size_t c = 0; c < 3; ++c) {
-          sample[c] =
-              MeanSample(lines[c][block_x[c * width + x]], layout.components[c].dc_quantizer);
-        }
-        YccToRgba(sample[0], sample[1], sample[2], out);
+        const std::int32_t luma = samples[0][block_x[x]];
+        const std::uint8_t cb = samples[1][cb_x[x]];
+        const std::uint8_t cr = samples[2][cr_x[x]];
+        out[0] = Clamp255(luma + tables.red_from_cr[cr]);
+        out[1] = Clamp255(luma + ((tables.green_from_cb[cb] + tables.green_from_cr[cr]) >> 16));
+        out[2] = Clamp255(luma + tables.blue_from_cb[cb]);
+        out[3] = 255;
       }
     }
     sink.Row(y, width, row.data());

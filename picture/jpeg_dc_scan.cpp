@@ -110,6 +110,16 @@ bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predi
     dc[i] = static_cast<std::uint16_t>(predictors[c]);
 
     int k = 1;
+    while (k <= AcSkipLookup::kLastPairPosition) {
+      reader.Fill();
+      std::uint16_t step = plan.ac[c].Pair(reader.Peek(kLookaheadBits));
+      if (step == 0) {
+        step = plan.ac[c].Long(reader.Peek(16));
+        if (step == 0) return false;
+      }
+      reader.Skip(step & 0xFF);
+      k += step >> 8;
+    }
     while (k < 64) {
       reader.Fill();
       std::uint16_t step = plan.ac[c].Short(reader.Peek(kLookaheadBits));
@@ -118,11 +128,9 @@ bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predi
         if (step == 0) return false;
       }
       reader.Skip(step & 0xFF);
-      const int advance = step >> 8;
-      if (advance == AcSkipLookup::kEndOfBlock) break;
-      k += advance;
+      k += step >> 8;
     }
-    if (k > 64) return false;
+    if (k > 64 && k < AcSkipLookup::kEndOfBlock) return false;
   }
   return true;
 }

@@ -53,9 +53,24 @@ std::uint16_t AcSkipLookup::StepOf(int code_length, std::uint8_t symbol) {
 
 bool AcSkipLookup::Build(const HuffmanSpec& spec) {
   if (!codes_.Build(spec)) return false;
+  constexpr std::uint32_t kMask = (1U << kLookaheadBits) - 1;
   for (std::size_t bits = 0; bits < short_.size(); ++bits) {
     const std::uint16_t entry = codes_.Short(static_cast<std::uint32_t>(bits));
     short_[bits] = entry == 0 ? 0 : StepOf(entry >> 8, static_cast<std::uint8_t>(entry & 0xFF));
+  }
+  for (std::size_t bits = 0; bits < pair_.size(); ++bits) {
+    const std::uint16_t first = short_[bits];
+    pair_[bits] = first;
+    const int first_bits = first & 0xFF;
+    if (first == 0 || (first >> 8) == kEndOfBlock || first_bits >= kLookaheadBits) continue;
+    // The second code, if it lies whole within the bits left.
+    const auto rest = static_cast<std::uint32_t>((bits << first_bits) & kMask);
+    const std::uint16_t code = codes_.Short(rest);
+    const int code_length = code >> 8;
+    if (code == 0 || code_length > kLookaheadBits - first_bits) continue;
+    const std::uint16_t second = StepOf(code_length, static_cast<std::uint8_t>(code & 0xFF));
+    pair_[bits] = static_cast<std::uint16_t>((((first >> 8) + (second >> 8)) << 8) |
+                                             (first_bits + (second & 0xFF)));
   }
   return true;
 }

@@ -10,7 +10,7 @@
 
 namespace vistamere::picture {
 
-inline constexpr int kLookaheadBits = 10;
+inline constexpr int kLookaheadBits = 11;
 
 class HuffmanLookup {
  public:
@@ -39,13 +39,22 @@ class HuffmanLookup {
 // with run 15 skips sixteen zeros, size 0 with any other run ends the block.
 class AcSkipLookup {
  public:
-  static constexpr std::uint8_t kEndOfBlock = 0xFF;
+  // The end of a block moves past every position: a block's walk stops
+  // once it is past 63, and only a damaged block stops between 65 and 127.
+  static constexpr std::uint8_t kEndOfBlock = 128;
 
   bool Build(const HuffmanSpec& spec);
 
   // For the next kLookaheadBits bits: (advance << 8) | bits, or 0 when the
   // code there is longer (or no code).
   std::uint16_t Short(std::uint32_t next_bits) const { return short_[next_bits]; }
+
+  // The same for up to two coefficients at once: the second is taken too
+  // when its code lies within the same kLookaheadBits bits. Only for
+  // positions up to kLastPairPosition, where the first cannot end the block
+  // before the second.
+  static constexpr int kLastPairPosition = 63 - 16;
+  std::uint16_t Pair(std::uint32_t next_bits) const { return pair_[next_bits]; }
 
   // For the next 16 bits, the same as a Short() entry; 0 when no code matches.
   std::uint16_t Long(std::uint32_t next16) const;
@@ -55,6 +64,7 @@ class AcSkipLookup {
  private:
   HuffmanLookup codes_;
   std::array<std::uint16_t, std::size_t{1} << kLookaheadBits> short_{};
+  std::array<std::uint16_t, std::size_t{1} << kLookaheadBits> pair_{};
 };
 
 }  // namespace vistamere::picture
