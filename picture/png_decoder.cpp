@@ -15,6 +15,7 @@
 #include <png.h>
 
 #include "picture/exif_orientation.h"
+#include "picture/prefaulted_allocator.h"
 
 namespace vistamere::picture {
 namespace {
@@ -316,7 +317,7 @@ class RowQueue {
   const std::size_t slots_;
   const std::size_t batch_;
   const std::size_t row_bytes_;
-  std::vector<std::uint8_t> rows_;
+  std::vector<std::uint8_t, PrefaultedAllocator<std::uint8_t>> rows_;
   std::vector<Placement> placements_;
   std::mutex mutex_;
   std::condition_variable ready_;

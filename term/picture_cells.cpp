@@ -2,6 +2,7 @@
 
 #include <chafa.h>
 
+#include <array>
 #include <memory>
 
 namespace vistamere::term {
@@ -36,6 +37,27 @@ ChafaCanvasMode CanvasModeFor(ColourMode mode) {
                                         : CHAFA_CANVAS_MODE_INDEXED_240;
 }
 
+// The symbol map and the canvas settings are the same for every picture:
+// made once (libchafa prepares the symbols' bitmaps on first use) and kept
+// for the life of the program.
+ChafaCanvasConfig* SharedConfig(ColourMode mode) {
+  static const std::array<ChafaCanvasConfig*, 2> configs = [] {
+    ChafaPtr<ChafaSymbolMap> symbols = MakeSymbolMap();
+    std::array<ChafaCanvasConfig*, 2> made{};
+    for (ColourMode each : {ColourMode::kTrueColor, ColourMode::kIndexed256}) {
+      ChafaCanvasConfig* config = chafa_canvas_config_new();
+      chafa_canvas_config_set_canvas_mode(config, CanvasModeFor(each));
+      chafa_canvas_config_set_pixel_mode(config, CHAFA_PIXEL_MODE_SYMBOLS);
+      chafa_canvas_config_set_symbol_map(config, symbols.get());  // copies it
+      // A moderate symbol search: a few milliseconds for the whole area.
+      chafa_canvas_config_set_work_factor(config, 0.5f);
+      made[each == ColourMode::kTrueColor ? 0 : 1] = config;
+    }
+    return made;
+  }();
+  return configs[mode == ColourMode::kTrueColor ? 0 : 1];
+}
+
 std::uint32_t OpaqueColour(gint colour) {
   // Transparency (-1) cannot come from RGB pixels; show black if it did.
   return colour < 0 ? 0 : static_cast<std::uint32_t>(colour);
@@ -58,14 +80,10 @@ PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, i
     return grid;
   }
 
-  ChafaPtr<ChafaSymbolMap> symbols = MakeSymbolMap();
-  ChafaPtr<ChafaCanvasConfig> config(chafa_canvas_config_new());
+  // The shared settings with this size: a config is copied, not shared, by
+  // the canvas made from it.
+  ChafaPtr<ChafaCanvasConfig> config(chafa_canvas_config_copy(SharedConfig(mode)));
   chafa_canvas_config_set_geometry(config.get(), columns, rows);
-  chafa_canvas_config_set_canvas_mode(config.get(), CanvasModeFor(mode));
-  chafa_canvas_config_set_pixel_mode(config.get(), CHAFA_PIXEL_MODE_SYMBOLS);
-  chafa_canvas_config_set_symbol_map(config.get(), symbols.get());
-  // A moderate symbol search: a few milliseconds for the whole area.
-  chafa_canvas_config_set_work_factor(config.get(), 0.5f);
   ChafaPtr<ChafaCanvas> cells(chafa_canvas_new(config.get()));
   chafa_canvas_draw_all_pixels(cells.get(), CHAFA_PIXEL_RGB8, canvas.rgb.data(), canvas.width,
                                canvas.height, canvas.width * 3);
