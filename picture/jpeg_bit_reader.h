@@ -19,24 +19,26 @@ class JpegBitReader {
                 std::uint64_t start_position)
       : data_(data), size_(size), next_(start), loaded_(start_position) {}
 
-  // Makes at least 32 bits available.
+  // Makes at least kFilledBits bits available.
+  static constexpr int kFilledBits = 56;
   void Fill() {
-    if (bits_ >= 32) return;
-    if (!ended_ && next_ + 4 <= size_) {
-      const std::uint32_t word = (std::uint32_t{data_[next_]} << 24) |
-                                 (std::uint32_t{data_[next_ + 1]} << 16) |
-                                 (std::uint32_t{data_[next_ + 2]} << 8) | data_[next_ + 3];
-      // Four data bytes at once unless one of them is 0xFF.
-      const std::uint32_t inverted = ~word;
-      if (((inverted - 0x01010101U) & ~inverted & 0x80808080U) == 0) {
-        window_ |= std::uint64_t{word} << (32 - bits_);
-        bits_ += 32;
-        loaded_ += 32;
-        next_ += 4;
+    if (bits_ >= kFilledBits) return;
+    if (!ended_ && next_ + 8 <= size_) {
+      std::uint64_t word = 0;
+      for (int i = 0; i < 8; ++i) word = (word << 8) | data_[next_ + static_cast<std::size_t>(i)];
+      // Whole data bytes at once unless one of the eight is 0xFF. Bits of
+      // a byte only partly taken are put in again, the same, next time.
+      const std::uint64_t inverted = ~word;
+      if (((inverted - 0x0101010101010101ULL) & ~inverted & 0x8080808080808080ULL) == 0) {
+        window_ |= word >> bits_;
+        const int bytes = (63 - bits_) >> 3;
+        next_ += static_cast<std::size_t>(bytes);
+        bits_ += bytes * 8;
+        loaded_ += static_cast<std::uint64_t>(bytes) * 8;
         return;
       }
     }
-    while (bits_ < 32) TakeByte();
+    while (bits_ < kFilledBits) TakeByte();
   }
   // The next `count` bits (1 to 32), which must be available.
   std::uint32_t Peek(int count) const {

@@ -109,6 +109,8 @@ bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predi
     }
     dc[i] = static_cast<std::uint16_t>(predictors[c]);
 
+    // A lookup takes at most 26 bits (a code of up to kLookaheadBits and
+    // up to 15 value bits), a long code 31: two lookups to a fill.
     int k = 1;
     while (k <= AcSkipLookup::kLastPairPosition) {
       reader.Fill();
@@ -116,7 +118,15 @@ bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predi
       if (step == 0) {
         step = plan.ac[c].Long(reader.Peek(16));
         if (step == 0) return false;
+        reader.Skip(step & 0xFF);
+        k += step >> 8;
+        continue;
       }
+      reader.Skip(step & 0xFF);
+      k += step >> 8;
+      if (k > AcSkipLookup::kLastPairPosition) break;
+      step = plan.ac[c].Pair(reader.Peek(kLookaheadBits));
+      if (step == 0) continue;  // a long code: after a fill
       reader.Skip(step & 0xFF);
       k += step >> 8;
     }
@@ -148,8 +158,9 @@ void StoreMcu(const ScanPlan& plan, DcPlanes& planes, std::uint64_t mcu, const s
 }
 
 // Bits of data (stuffed zeros and restart markers left out) before byte
-// `offset`; false when another marker comes first.
-bool DataBitsBefore(const std::uint8_t* data, std::size_t size, std::size_t offset,
+// `offset`; false when another marker comes first, or any marker when the
+// scan has no restart interval.
+bool DataBitsBefore(const std::uint8_t* data, std::size_t size, std::size_t offset, bool restarts,
                     std::uint64_t& bits) {
   std::uint64_t bytes = 0;
   std::size_t i = 0;
@@ -165,7 +176,7 @@ bool DataBitsBefore(const std::uint8_t* data, std::size_t size, std::size_t offs
     const std::uint8_t next = data[at + 1];
     if (next == 0) {
       bytes += 1;
-    } else if ((next & 0xF8) != 0xD0) {
+    } else if (!restarts || (next & 0xF8) != 0xD0) {
       return false;
     }
     i = at + 2;
@@ -357,7 +368,8 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const std::uint8_t* data, std::siz
                         double split, DcPlanes& planes, DcScanReport& report) {
   const std::size_t start = SecondStart(plan, data, size, split);
   SecondThreadRecords records;
-  if (start >= size || !DataBitsBefore(data, size, start, records.base)) {
+  if (start >= size ||
+      !DataBitsBefore(data, size, start, plan.restart_interval != 0, records.base)) {
     return DecodeAlone(plan, data, size, planes);
   }
   records.capacity = static_cast<std::size_t>(plan.mcu_count);
@@ -385,7 +397,8 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const std::uint8_t* data, std::siz
   bool joined = false;
   auto watch = [&](std::uint64_t) {
     const std::uint64_t here = reader.Position();
-    if (here < watch_from) return false;
+    // Past a marker the reader hands out zeros: no bit there is the data's.
+    if (here < watch_from || reader.ended()) return false;
     std::size_t count = records.published.load(std::memory_order_acquire);
     // Reaching the second thread's start before it has decoded anything
     // (it started late, or the data is short): its first MCU is the one

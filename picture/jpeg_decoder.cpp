@@ -167,6 +167,12 @@ bool DescribeDcScan(j_decompress_ptr info, DcScanLayout& layout) {
   for (int i = 0; i < info->num_components; ++i) {
     const jpeg_component_info* component = info->cur_comp_info[i];
     if (component != &info->comp_info[i]) return false;
+    // The file's table numbers: libjpeg-turbo checks them only later.
+    if (component->quant_tbl_no < 0 || component->quant_tbl_no >= NUM_QUANT_TBLS ||
+        component->dc_tbl_no < 0 || component->dc_tbl_no >= NUM_HUFF_TBLS ||
+        component->ac_tbl_no < 0 || component->ac_tbl_no >= NUM_HUFF_TBLS) {
+      return false;
+    }
     const JQUANT_TBL* quantizers = info->quant_tbl_ptrs[component->quant_tbl_no];
     const JHUFF_TBL* dc_table = info->dc_huff_tbl_ptrs[component->dc_tbl_no];
     const JHUFF_TBL* ac_table = info->ac_huff_tbl_ptrs[component->ac_tbl_no];
