@@ -65,6 +65,14 @@ std::uint32_t OpaqueColour(gint colour) {
 
 }  // namespace
 
+void PreparePictureCells() {
+  picture::Canvas canvas;
+  canvas.Reset(16, 16);
+  for (ColourMode mode : {ColourMode::kTrueColor, ColourMode::kIndexed256}) {
+    RenderPictureCells(canvas, 2, 2, mode);
+  }
+}
+
 PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, int rows,
                                    ColourMode mode) {
   PictureCellGrid grid;

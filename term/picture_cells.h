@@ -40,6 +40,11 @@ struct PictureCellGrid {
   }
 };
 
+// Readies libchafa (the symbols' bitmaps, its worker threads) so that the
+// first picture is drawn as fast as any other. Safe from any thread, and
+// alongside RenderPictureCells.
+void PreparePictureCells();
+
 // Stretches the canvas over columns x rows cells (no aspect kept: the canvas
 // already has the shape of the area). An empty canvas gives black cells.
 PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, int rows,

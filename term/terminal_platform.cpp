@@ -1,5 +1,7 @@
 #include "term/terminal_platform.h"
 
+#include <system_error>
+
 #include <poll.h>
 #include <time.h>
 #include <unistd.h>
@@ -46,6 +48,11 @@ TerminalPlatform::TerminalPlatform(TtySession& tty, ScreenBuffer& screen, Graphi
     : tty_(tty), screen_(screen), window_(window), colour_mode_(colour_mode) {
   screen_.on_input_empty = [this] { return WaitForInput(); };
   screen_.on_sleep = SleepMilliseconds;
+  try {
+    cells_prepared_ = std::async(std::launch::async, PreparePictureCells);
+  } catch (const std::system_error&) {
+    // No thread to spare: the first picture takes a little longer.
+  }
 }
 
 void TerminalPlatform::Start() {
@@ -132,6 +139,7 @@ void TerminalPlatform::Present() {
   too_small_ = false;
 
   if (window_.area && window_.picture_version != picture_version_ && window_.canvas.width > 0) {
+    if (cells_prepared_.valid()) cells_prepared_.wait();
     picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
                                   window_.area->bottom - window_.area->top + 1, colour_mode_);
     picture_version_ = window_.picture_version;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <string>
 
 #include "console/screen_buffer.h"
@@ -50,6 +51,8 @@ class TerminalPlatform final : public ToolHost {
   KeyDecoder decoder_;
   FrameWriter writer_;
   Frame frame_;
+  // The cell renderer gets ready while the user types the file name.
+  std::future<void> cells_prepared_;
   PictureCellGrid picture_;
   std::uint64_t picture_version_ = ~std::uint64_t{0};
   TerminalSize shown_too_small_{};

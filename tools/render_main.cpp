@@ -1,16 +1,21 @@
-// vistamere-render FILE [--colours truecolor|256]
+// vistamere-render FILE [--colours truecolor|256] [--time]
 // Decodes FILE, reduces it to the drawing size and writes the bytes of the
-// program's first frame showing it to standard output.
+// program's first frame showing it to standard output. With --time, says on
+// standard error how long that took from the moment the program would have
+// the name (Enter at its prompt): by then it has started and readied its
+// cell renderer, so these come first and are not counted.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "picture/load_picture_file.h"
+#include "term/picture_cells.h"
 #include "tools/first_frame.h"
 
 namespace {
 
-constexpr char kUsage[] = "usage: vistamere-render FILE [--colours truecolor|256]\n";
+constexpr char kUsage[] = "usage: vistamere-render FILE [--colours truecolor|256] [--time]\n";
 
 bool ParseColours(const char* value, vistamere::term::ColourMode& mode) {
   if (std::strcmp(value, "truecolor") == 0) {
@@ -30,8 +35,11 @@ int main(int argc, char** argv) {
   using namespace vistamere;
   std::string path;
   term::ColourMode mode = term::ColourMode::kTrueColor;
+  bool timed = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--colours") == 0 && i + 1 < argc) {
+    if (std::strcmp(argv[i], "--time") == 0) {
+      timed = true;
+    } else if (std::strcmp(argv[i], "--colours") == 0 && i + 1 < argc) {
       if (!ParseColours(argv[++i], mode)) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -48,6 +56,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  term::PreparePictureCells();
+  const auto enter = std::chrono::steady_clock::now();
   picture::Canvas canvas;
   // As the program loads it: no finer than the area's cells can show.
   const picture::ShownDetail shown{
@@ -61,6 +71,11 @@ int main(int argc, char** argv) {
     if (outcome.status != picture::DecodeStatus::kTruncated) return 1;
   }
   const std::string bytes = tools::FirstFrameBytes(canvas, mode);
+  if (timed) {
+    const std::chrono::duration<double, std::milli> taken =
+        std::chrono::steady_clock::now() - enter;
+    std::fprintf(stderr, "enter-to-first-frame-ms %.2f\n", taken.count());
+  }
   if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) return 1;
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
