@@ -25,6 +25,12 @@ class MemorySource final : public picture::ByteSource {
   }
   std::uint64_t Position() const override { return position_; }
   std::uint64_t Size() const override { return size_; }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override {
+    if (offset >= size_) return 0;
+    const std::size_t n = std::min<std::uint64_t>(size, size_ - offset);
+    std::memcpy(buffer, data_ + offset, n);
+    return n;
+  }
 
  private:
   const std::uint8_t* data_;

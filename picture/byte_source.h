@@ -1,4 +1,5 @@
-// Sequential, seekable reading of a picture file's bytes.
+// Sequential, seekable reading of a picture file's bytes, and reading at
+// any offset.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,10 @@ class ByteSource {
   virtual bool Seek(std::uint64_t offset) = 0;
   virtual std::uint64_t Position() const = 0;
   virtual std::uint64_t Size() const = 0;
+  // Copies up to `size` bytes from the absolute `offset`, without moving the
+  // position; returns how many (fewer only at the end or on an error). Safe
+  // from several threads at once.
+  virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const = 0;
 };
 
 }  // namespace vistamere::picture

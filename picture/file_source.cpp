@@ -75,7 +75,8 @@ FileSource::~FileSource() {
   ::close(fd_);
 }
 
-std::size_t FileSource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+std::size_t FileSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+  auto* out = static_cast<std::uint8_t*>(buffer);
   std::size_t done = 0;
   while (done < size) {
     ssize_t got = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));

@@ -26,11 +26,11 @@ class FileSource final : public ByteSource {
   bool Seek(std::uint64_t offset) override;
   std::uint64_t Position() const override { return position_; }
   std::uint64_t Size() const override { return size_; }
+  // Retries after interruptions.
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override;
 
  private:
   FileSource(int fd, std::uint64_t size);
-  // Reads at the absolute `offset`, retrying after interruptions.
-  std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size);
 
   int fd_;
   std::uint64_t size_;

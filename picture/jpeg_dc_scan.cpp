@@ -160,49 +160,64 @@ void StoreMcu(const ScanPlan& plan, DcPlanes& planes, std::uint64_t mcu, const s
 // Bits of data (stuffed zeros and restart markers left out) before byte
 // `offset`; false when another marker comes first, or any marker when the
 // scan has no restart interval.
-bool DataBitsBefore(const std::uint8_t* data, std::size_t size, std::size_t offset, bool restarts,
+bool DataBitsBefore(const ScanBytes& bytes, std::size_t offset, bool restarts,
                     std::uint64_t& bits) {
-  std::uint64_t bytes = 0;
+  std::vector<std::uint8_t> buffer(JpegBitReader::kBufferBytes + 1);
+  std::uint64_t count = 0;
   std::size_t i = 0;
   while (i < offset) {
-    const void* found = std::memchr(data + i, 0xFF, offset - i);
-    if (found == nullptr) {
-      bytes += offset - i;
-      break;
+    // A piece, with one byte more to see what follows a 0xFF at its end.
+    const std::size_t piece = std::min(offset - i, JpegBitReader::kBufferBytes);
+    const std::size_t got = bytes.CopyOut(i, buffer.data(), piece + 1);
+    if (got < piece) return false;
+    std::size_t j = 0;
+    while (j < piece) {
+      const void* found = std::memchr(buffer.data() + j, 0xFF, piece - j);
+      if (found == nullptr) {
+        count += piece - j;
+        j = piece;
+        break;
+      }
+      const auto at =
+          static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - buffer.data());
+      count += at - j;
+      if (at + 1 >= got) return false;
+      const std::uint8_t next = buffer[at + 1];
+      if (next == 0) {
+        count += 1;
+      } else if (!restarts || (next & 0xF8) != 0xD0) {
+        return false;
+      }
+      j = at + 2;
     }
-    const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
-    bytes += at - i;
-    if (at + 1 >= size) return false;
-    const std::uint8_t next = data[at + 1];
-    if (next == 0) {
-      bytes += 1;
-    } else if (!restarts || (next & 0xF8) != 0xD0) {
-      return false;
-    }
-    i = at + 2;
+    i += j;
   }
-  bits = bytes * 8;
+  bits = count * 8;
   return true;
 }
 
 // Where the second thread starts: at `split` of the data, or just after
 // the first restart marker from there (where decoding starts afresh).
-std::size_t SecondStart(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
-                        double split) {
+std::size_t SecondStart(const ScanPlan& plan, const ScanBytes& bytes, double split) {
+  const std::size_t size = bytes.size;
   split = std::clamp(split, 0.0, 1.0);
   auto start = static_cast<std::size_t>(static_cast<double>(size) * split);
   start = std::clamp<std::size_t>(start, 1, size - 1);
+  std::vector<std::uint8_t> buffer(JpegBitReader::kBufferBytes);
   if (plan.restart_interval != 0) {
-    for (std::size_t i = start; i + 1 < size;) {
-      const void* found = std::memchr(data + i, 0xFF, size - 1 - i);
-      if (found == nullptr) break;
-      const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
-      if ((data[at + 1] & 0xF8) == 0xD0) return at + 2;
-      i = at + 1;
+    // Markers come every few MCUs: look a few pieces on at most.
+    for (std::size_t i = start, pieces = 0; i + 1 < size && pieces < 16; ++pieces) {
+      const std::size_t got = bytes.CopyOut(i, buffer.data(), buffer.size());
+      if (got < 2) break;
+      for (std::size_t j = 0; j + 1 < got; ++j) {
+        if (buffer[j] == 0xFF && (buffer[j + 1] & 0xF8) == 0xD0) return i + j + 2;
+      }
+      i += got - 1;
     }
   }
   // Never just after a 0xFF: that byte belongs with it.
-  while (start < size && data[start - 1] == 0xFF) ++start;
+  std::uint8_t before = 0;
+  while (start < size && bytes.CopyOut(start - 1, &before, 1) == 1 && before == 0xFF) ++start;
   return start;
 }
 
@@ -225,9 +240,9 @@ struct SecondThreadRecords {
   bool ended_at_marker = false;  // rather than running off the end of the file
 };
 
-void RunSecondThread(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
-                     std::size_t start, SecondThreadRecords& records) {
-  JpegBitReader reader(data, size, start, records.base);
+void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t start,
+                     SecondThreadRecords& records) {
+  JpegBitReader reader(bytes, start, records.base);
   std::array<std::uint32_t, kMaxComponents> predictors{};
   std::array<std::uint16_t, kMaxBlocksPerMcu> dc{};
   const std::size_t slots = plan.slots.size();
@@ -270,6 +285,26 @@ void RunSecondThread(const ScanPlan& plan, const std::uint8_t* data, std::size_t
 }  // namespace
 
 namespace {
+
+// Bytes in memory, read at any offset.
+class MemoryBytes final : public ByteSource {
+ public:
+  MemoryBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::size_t Read(void*, std::size_t) override { return 0; }
+  bool Seek(std::uint64_t) override { return false; }
+  std::uint64_t Position() const override { return 0; }
+  std::uint64_t Size() const override { return size_; }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override {
+    if (offset >= size_) return 0;
+    const std::size_t count = std::min<std::uint64_t>(size, size_ - offset);
+    std::memcpy(buffer, data_ + offset, count);
+    return count;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
 
 void AllocatePlanes(const ScanPlan& plan, DcPlanes& planes) {
   planes.planes.assign(plan.components, DcPlanes::Plane{});
@@ -356,21 +391,20 @@ bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& recor
   return true;
 }
 
-bool DecodeAlone(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
-                 DcPlanes& planes) {
-  JpegBitReader reader(data, size, 0, 0);
+bool DecodeAlone(const ScanPlan& plan, const ScanBytes& bytes, DcPlanes& planes) {
+  JpegBitReader reader(bytes, 0, 0);
   std::array<std::uint32_t, kMaxComponents> predictors{};
   std::uint64_t stopped_at = 0;
   return DecodeMcus(plan, reader, predictors.data(), planes, 0, false, kNeverStop, stopped_at);
 }
 
-bool DecodeOnTwoThreads(const ScanPlan& plan, const std::uint8_t* data, std::size_t size,
-                        double split, DcPlanes& planes, DcScanReport& report) {
-  const std::size_t start = SecondStart(plan, data, size, split);
+bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double split,
+                        DcPlanes& planes, DcScanReport& report) {
+  const std::size_t start = SecondStart(plan, bytes, split);
   SecondThreadRecords records;
-  if (start >= size ||
-      !DataBitsBefore(data, size, start, plan.restart_interval != 0, records.base)) {
-    return DecodeAlone(plan, data, size, planes);
+  if (start >= bytes.size ||
+      !DataBitsBefore(bytes, start, plan.restart_interval != 0, records.base)) {
+    return DecodeAlone(plan, bytes, planes);
   }
   records.capacity = static_cast<std::size_t>(plan.mcu_count);
   records.position.resize(records.capacity);
@@ -379,9 +413,9 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const std::uint8_t* data, std::siz
 
   std::thread second;
   try {
-    second = std::thread([&] { RunSecondThread(plan, data, size, start, records); });
+    second = std::thread([&] { RunSecondThread(plan, bytes, start, records); });
   } catch (const std::system_error&) {
-    return DecodeAlone(plan, data, size, planes);
+    return DecodeAlone(plan, bytes, planes);
   }
   report.parallel = true;
 
@@ -389,7 +423,7 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const std::uint8_t* data, std::siz
   // second one started, looks at each MCU start for one the second thread
   // began at the same bit: decoding from the same bit in the same state
   // gives the same blocks from there on.
-  JpegBitReader reader(data, size, 0, 0);
+  JpegBitReader reader(bytes, 0, 0);
   std::array<std::uint32_t, kMaxComponents> predictors{};
   std::size_t cursor = 0;
   std::uint64_t watch_from = records.base;
@@ -442,21 +476,29 @@ bool DcScanLayoutUsable(const DcScanLayout& layout, std::uint64_t max_blocks) {
   return plan->mcu_count * plan->slots.size() <= max_blocks;
 }
 
-bool DecodeDcScan(const DcScanLayout& layout, const std::uint8_t* data, std::size_t size,
-                  const DcScanOptions& options, DcPlanes& planes, DcScanReport* report) {
+bool DecodeDcScan(const DcScanLayout& layout, const ByteSource& source, std::uint64_t origin,
+                  std::size_t size, const DcScanOptions& options, DcPlanes& planes,
+                  DcScanReport* report) {
   DcScanReport ignored;
   DcScanReport& said = report != nullptr ? *report : ignored;
   said = {};
   auto plan = std::make_unique<ScanPlan>();
   if (!MakePlan(layout, *plan) || size > kMaxDataBytes) return false;
   AllocatePlanes(*plan, planes);
+  const ScanBytes bytes{&source, origin, size};
   const bool parallel = options.threads >= 2 && size >= options.min_parallel_bytes && size >= 2 &&
                         plan->mcu_count >= 2;
   if (!parallel) {
     said.first_thread_mcus = plan->mcu_count;
-    return DecodeAlone(*plan, data, size, planes);
+    return DecodeAlone(*plan, bytes, planes);
   }
-  return DecodeOnTwoThreads(*plan, data, size, options.split, planes, said);
+  return DecodeOnTwoThreads(*plan, bytes, options.split, planes, said);
+}
+
+bool DecodeDcScan(const DcScanLayout& layout, const std::uint8_t* data, std::size_t size,
+                  const DcScanOptions& options, DcPlanes& planes, DcScanReport* report) {
+  const MemoryBytes memory(data, size);
+  return DecodeDcScan(layout, memory, 0, size, options, planes, report);
 }
 
 }  // namespace vistamere::picture

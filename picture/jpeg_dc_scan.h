@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "picture/byte_source.h"
 #include "picture/prefaulted_allocator.h"
 #include "picture/row_sink.h"
 
@@ -78,10 +79,15 @@ struct DcPlanes {
 // sampling factors and tables, at most `max_blocks` blocks in all).
 bool DcScanLayoutUsable(const DcScanLayout& layout, std::uint64_t max_blocks);
 
-// Decodes the entropy-coded data of a scan: `data` starts just after the
-// SOS segment and may run on to the end of the file. False when it is not a
-// complete, well-formed scan of `layout` (a damaged or truncated file): the
-// caller then decodes the file some other way.
+// Decodes the entropy-coded data of a scan: the `size` bytes of `source`
+// from `origin` on (just after the SOS segment, and may run on to the end of
+// the file), read a piece at a time. False when it is not a complete,
+// well-formed scan of `layout` (a damaged or truncated file): the caller
+// then decodes the file some other way.
+bool DecodeDcScan(const DcScanLayout& layout, const ByteSource& source, std::uint64_t origin,
+                  std::size_t size, const DcScanOptions& options, DcPlanes& planes,
+                  DcScanReport* report = nullptr);
+// The same for data in memory.
 bool DecodeDcScan(const DcScanLayout& layout, const std::uint8_t* data, std::size_t size,
                   const DcScanOptions& options, DcPlanes& planes, DcScanReport* report = nullptr);
 

@@ -27,8 +27,9 @@ constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
 // Hostile progressive files can hold thousands of tiny scans.
 constexpr int kMaxScans = 500;
 constexpr int kScaleDenominator = 8;
-// The DC-only decoder holds the scan's data in memory, and its blocks' DC
-// values; beyond these the file goes through libjpeg-turbo, row by row.
+// The DC-only decoder keeps one DC value per block and counts the scan's
+// bits in 32 bits; beyond these the file goes through libjpeg-turbo, row by
+// row.
 constexpr std::uint64_t kMaxDcScanBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxDcScanBlocks = std::uint64_t{1} << 22;
 
@@ -282,20 +283,12 @@ DcScanResult DecodeByDcScan(ByteSource& source, RowSink& sink, const JpegJob& jo
     return DcScanResult::kNotTaken;
   }
   try {
-    std::vector<std::uint8_t, PrefaultedAllocator<std::uint8_t>> data(
-        static_cast<std::size_t>(size - job.scan_offset));
-    if (!source.Seek(job.scan_offset)) return DcScanResult::kNotTaken;
-    std::size_t filled = 0;
-    while (filled < data.size()) {
-      const std::size_t count = source.Read(data.data() + filled, data.size() - filled);
-      if (count == 0) return DcScanResult::kNotTaken;
-      filled += count;
-    }
     DcPlanes planes;
-    if (!DecodeDcScan(job.dc_layout, data.data(), data.size(), options, planes, &report.dc_scan)) {
+    if (!DecodeDcScan(job.dc_layout, source, job.scan_offset,
+                      static_cast<std::size_t>(size - job.scan_offset), options, planes,
+                      &report.dc_scan)) {
       return DcScanResult::kNotTaken;
     }
-    data = {};
     const std::uint32_t width = (job.dc_layout.width + 7) / 8;
     const std::uint32_t height = (job.dc_layout.height + 7) / 8;
     if (!sink.Begin(width, height, job.orientation)) return DcScanResult::kRefused;

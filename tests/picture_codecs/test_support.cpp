@@ -20,6 +20,14 @@ std::size_t MemoryByteSource::Read(void* buffer, std::size_t size) {
   return count;
 }
 
+std::size_t MemoryByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+  if (offset >= bytes_.size()) return 0;
+  const std::size_t count =
+      std::min<std::size_t>(size, bytes_.size() - static_cast<std::size_t>(offset));
+  std::memcpy(buffer, bytes_.data() + offset, count);
+  return count;
+}
+
 bool MemoryByteSource::Seek(std::uint64_t offset) {
   if (offset > bytes_.size()) return false;
   position_ = offset;

@@ -24,6 +24,7 @@ class MemoryByteSource : public ByteSource {
   bool Seek(std::uint64_t offset) override;
   std::uint64_t Position() const override { return position_; }
   std::uint64_t Size() const override { return bytes_.size(); }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override;
 
  private:
   Bytes bytes_;
