@@ -48,6 +48,11 @@ TerminalPlatform::TerminalPlatform(TtySession& tty, ScreenBuffer& screen, Graphi
     : tty_(tty), screen_(screen), window_(window), colour_mode_(colour_mode) {
   screen_.on_input_empty = [this] { return WaitForInput(); };
   screen_.on_sleep = SleepMilliseconds;
+}
+
+void TerminalPlatform::PrepareCellsWhileWaiting() {
+  if (cells_preparing_) return;
+  cells_preparing_ = true;
   try {
     cells_prepared_ = std::async(std::launch::async, PreparePictureCells);
   } catch (const std::system_error&) {
@@ -166,6 +171,8 @@ bool TerminalPlatform::WaitForInput() {
   for (;;) {
     if (tty_.TakeRedrawRequest()) writer_.Invalidate();
     Present();
+    // The first wait is at the file prompt, now on the screen.
+    PrepareCellsWhileWaiting();
     const int timeout = decoder_.HasIncompleteSequence() ? kEscapeTimeoutMs : -1;
     if (!ReadTerminal(timeout) && decoder_.HasIncompleteSequence()) decoder_.FlushPending();
     while (decoder_.NextReply()) {

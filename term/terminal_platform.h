@@ -52,6 +52,8 @@ class TerminalPlatform final : public ToolHost {
   FrameWriter writer_;
   Frame frame_;
   // The cell renderer gets ready while the user types the file name.
+  void PrepareCellsWhileWaiting();
+  bool cells_preparing_ = false;
   std::future<void> cells_prepared_;
   PictureCellGrid picture_;
   std::uint64_t picture_version_ = ~std::uint64_t{0};
