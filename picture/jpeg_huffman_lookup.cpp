@@ -33,8 +33,9 @@ int HuffmanLookup::Long(std::uint32_t next16, std::uint8_t& symbol) const {
   for (int length = 1; length <= 16; ++length) {
     const auto code = static_cast<std::int32_t>(next16 >> (16 - length));
     if (code <= max_code_[static_cast<std::size_t>(length)]) {
-      symbol =
-          symbols_[static_cast<std::size_t>(first_index_[static_cast<std::size_t>(length)] + code)];
+      // Canonical codes: a code of this length is at least its first one.
+      const std::int32_t index = first_index_[static_cast<std::size_t>(length)] + code;
+      symbol = symbols_[static_cast<std::size_t>(index)];
       return length;
     }
   }
