@@ -11,7 +11,8 @@ namespace vistamere::picture {
 
 struct DecodeRequest {
   // The size the picture is going to be reduced to: a decoder that can
-  // decode at a smaller scale picks the smallest scale not below it.
+  // decode at a smaller scale picks the smallest scale not below it (or see
+  // shown_width below).
   std::uint32_t target_width = 1024;
   std::uint32_t target_height = 512;
   // The finest detail the picture is finally shown at, when known (0: not
