@@ -433,22 +433,27 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double spl
     const std::uint64_t here = reader.Position();
     // Past a marker the reader hands out zeros: no bit there is the data's.
     if (here < watch_from || reader.ended()) return false;
-    std::size_t count = records.published.load(std::memory_order_acquire);
-    // Reaching the second thread's start before it has decoded anything
-    // (it started late, or the data is short): its first MCU is the one
-    // to meet when it starts at a restart marker, so wait for it.
-    while (count == 0 && !records.finished.load(std::memory_order_acquire)) {
+    for (;;) {
+      const std::size_t count = records.published.load(std::memory_order_acquire);
+      while (cursor < count && records.base + records.position[cursor] < here) ++cursor;
+      if (cursor < count) {
+        if (records.base + records.position[cursor] == here) {
+          joined = true;
+          joined_record = cursor;
+          return true;
+        }
+        watch_from = records.base + records.position[cursor];
+        return false;
+      }
+      if (records.finished.load(std::memory_order_acquire)) {
+        watch_from = ~std::uint64_t{0};  // no more MCUs to meet
+        return false;
+      }
+      // The second thread has not come this far yet (it started late, or
+      // is still finding its way): wait for it rather than do its work,
+      // which it would do all the same.
       std::this_thread::yield();
-      count = records.published.load(std::memory_order_acquire);
     }
-    while (cursor < count && records.base + records.position[cursor] < here) ++cursor;
-    if (cursor < count && records.base + records.position[cursor] == here) {
-      joined = true;
-      joined_record = cursor;
-      return true;
-    }
-    watch_from = cursor < count ? records.base + records.position[cursor] : here;
-    return false;
   };
   std::uint64_t stopped_at = 0;
   const bool first_ok =
