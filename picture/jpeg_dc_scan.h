@@ -25,7 +25,7 @@ namespace vistamere::picture {
 
 // A Huffman table as a JPEG file defines it: counts[l] codes of length l
 // (1 to 16; counts[0] unused), then the symbols in code order.
-struct HuffmanSpec {
+struct HuffmanCodes {
   std::array<std::uint8_t, 17> counts{};
   std::array<std::uint8_t, 256> symbols{};
 };
@@ -34,8 +34,8 @@ struct DcScanComponent {
   int h_samples = 1;  // sampling factors, 1 to 4
   int v_samples = 1;
   std::uint16_t dc_quantizer = 1;
-  HuffmanSpec dc_table;
-  HuffmanSpec ac_table;
+  HuffmanCodes dc_table;
+  HuffmanCodes ac_table;
 };
 
 // One scan holding every component of the picture (interleaved when there

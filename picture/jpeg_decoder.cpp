@@ -146,9 +146,9 @@ void ChooseScale(j_decompress_ptr info, const DecodeRequest& request, bool turne
   }
 }
 
-void CopyHuffmanTable(const JHUFF_TBL& table, HuffmanSpec& spec) {
-  for (std::size_t i = 0; i < spec.counts.size(); ++i) spec.counts[i] = table.bits[i];
-  for (std::size_t i = 0; i < spec.symbols.size(); ++i) spec.symbols[i] = table.huffval[i];
+void CopyHuffmanTable(const JHUFF_TBL& table, HuffmanCodes& codes) {
+  for (std::size_t i = 0; i < codes.counts.size(); ++i) codes.counts[i] = table.bits[i];
+  for (std::size_t i = 0; i < codes.symbols.size(); ++i) codes.symbols[i] = table.huffval[i];
 }
 
 // The layout of the picture's scan when the DC-only decoder takes it: one

@@ -2,15 +2,15 @@
 
 namespace vistamere::picture {
 
-bool HuffmanLookup::Build(const HuffmanSpec& spec) {
+bool HuffmanLookup::Build(const HuffmanCodes& codes) {
   short_.fill(0);
   max_code_.fill(-1);
   first_index_.fill(0);
-  symbols_ = spec.symbols;
+  symbols_ = codes.symbols;
   std::int32_t code = 0;
   int index = 0;
   for (int length = 1; length <= 16; ++length) {
-    const int count = spec.counts[static_cast<std::size_t>(length)];
+    const int count = codes.counts[static_cast<std::size_t>(length)];
     if (index + count > 256) return false;
     first_index_[static_cast<std::size_t>(length)] = index - code;
     for (int i = 0; i < count; ++i, ++code, ++index) {
@@ -18,7 +18,7 @@ bool HuffmanLookup::Build(const HuffmanSpec& spec) {
       if (length <= kLookaheadBits) {
         const int spread = kLookaheadBits - length;
         const auto entry = static_cast<std::uint16_t>(
-            (length << 8) | spec.symbols[static_cast<std::size_t>(index)]);
+            (length << 8) | codes.symbols[static_cast<std::size_t>(index)]);
         const auto first = static_cast<std::size_t>(code) << spread;
         for (std::size_t j = 0; j < (std::size_t{1} << spread); ++j) short_[first + j] = entry;
       }
@@ -52,8 +52,8 @@ std::uint16_t AcSkipLookup::StepOf(int code_length, std::uint8_t symbol) {
   return static_cast<std::uint16_t>(((run + 1) << 8) | (code_length + size));
 }
 
-bool AcSkipLookup::Build(const HuffmanSpec& spec) {
-  if (!codes_.Build(spec)) return false;
+bool AcSkipLookup::Build(const HuffmanCodes& codes) {
+  if (!codes_.Build(codes)) return false;
   constexpr std::uint32_t kMask = (1U << kLookaheadBits) - 1;
   for (std::size_t bits = 0; bits < short_.size(); ++bits) {
     const std::uint16_t entry = codes_.Short(static_cast<std::uint32_t>(bits));
