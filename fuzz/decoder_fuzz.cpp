@@ -5,11 +5,11 @@
 #include <cstdlib>
 
 #include "checking_sink.h"
-#include "memory_source.h"
 #include "picture/bmp_decoder.h"
 #include "picture/box_reducer.h"
 #include "picture/gif_decoder.h"
 #include "picture/jpeg_decoder.h"
+#include "picture/memory_source.h"
 #include "picture/png_decoder.h"
 #include "picture/tiff_decoder.h"
 #include "picture/webp_decoder.h"
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.max_pixels = kMaxPixels;
   picture::BoxReducer reducer(canvas, request);
   fuzz::CheckingSink sink(reducer);
-  fuzz::MemorySource source(data, size);
+  picture::MemorySource source(data, size);
 
   const picture::DecodeOutcome outcome = picture::FUZZ_DECODER(source, sink, request);
   if (outcome.status != picture::DecodeStatus::kFailed) {

@@ -11,9 +11,9 @@
 #include <cstdlib>
 
 #include "checking_sink.h"
-#include "memory_source.h"
 #include "picture/box_reducer.h"
 #include "picture/jpeg_decoder.h"
+#include "picture/memory_source.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ void Decode(const std::uint8_t* data, std::size_t size, const picture::JpegOptio
   request.max_pixels = kMaxPixels;
   picture::BoxReducer reducer(result.canvas, request);
   fuzz::CheckingSink sink(reducer);
-  fuzz::MemorySource source(data, size);
+  picture::MemorySource source(data, size);
 
   result.outcome = picture::DecodeJpegWith(source, sink, request, options, &result.report);
   if (result.outcome.status != picture::DecodeStatus::kFailed) {

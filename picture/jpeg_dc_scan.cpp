@@ -10,6 +10,7 @@
 
 #include "picture/jpeg_bit_reader.h"
 #include "picture/jpeg_huffman_lookup.h"
+#include "picture/memory_source.h"
 
 namespace vistamere::picture {
 namespace {
@@ -286,26 +287,6 @@ void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t s
 
 namespace {
 
-// Bytes in memory, read at any offset.
-class MemoryBytes final : public ByteSource {
- public:
-  MemoryBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::size_t Read(void*, std::size_t) override { return 0; }
-  bool Seek(std::uint64_t) override { return false; }
-  std::uint64_t Position() const override { return 0; }
-  std::uint64_t Size() const override { return size_; }
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override {
-    if (offset >= size_) return 0;
-    const std::size_t count = std::min<std::uint64_t>(size, size_ - offset);
-    std::memcpy(buffer, data_ + offset, count);
-    return count;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-};
-
 void AllocatePlanes(const ScanPlan& plan, DcPlanes& planes) {
   planes.planes.assign(plan.components, DcPlanes::Plane{});
   for (std::size_t c = 0; c < plan.components; ++c) {
@@ -502,7 +483,7 @@ bool DecodeDcScan(const DcScanLayout& layout, const ByteSource& source, std::uin
 
 bool DecodeDcScan(const DcScanLayout& layout, const std::uint8_t* data, std::size_t size,
                   const DcScanOptions& options, DcPlanes& planes, DcScanReport* report) {
-  const MemoryBytes memory(data, size);
+  const MemorySource memory(data, size);
   return DecodeDcScan(layout, memory, 0, size, options, planes, report);
 }
 

@@ -1,4 +1,5 @@
-// The fuzzer's input as a ByteSource, without copying it.
+// Bytes in memory as a ByteSource, without copying them: the caller keeps
+// them alive.
 #pragma once
 
 #include <algorithm>
@@ -6,9 +7,9 @@
 
 #include "picture/byte_source.h"
 
-namespace vistamere::fuzz {
+namespace vistamere::picture {
 
-class MemorySource final : public picture::ByteSource {
+class MemorySource final : public ByteSource {
  public:
   MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
@@ -38,4 +39,4 @@ class MemorySource final : public picture::ByteSource {
   std::uint64_t position_ = 0;
 };
 
-}  // namespace vistamere::fuzz
+}  // namespace vistamere::picture
