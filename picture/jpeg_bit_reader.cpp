@@ -80,6 +80,7 @@ bool JpegBitReader::Restart(int expected) {
   }
   if (Position() != end_position_ || !EndedAtRestart()) return false;
   if (expected >= 0 && marker_code_ != 0xD0 + expected) return false;
+  last_restart_code_ = marker_code_;
   ResumeAfterMarker();
   return true;
 }

@@ -85,6 +85,8 @@ class JpegBitReader {
   // `expected` is its number (0 to 7), or -1 for any. False when the bits
   // before the boundary are not the last ones before such a marker.
   bool Restart(int expected);
+  // The second byte of the restart marker Restart() last stepped over.
+  int last_restart_code() const { return last_restart_code_; }
 
   // Goes on just after the marker the data ended at (a restart marker).
   void ResumeAfterMarker();
@@ -117,6 +119,7 @@ class JpegBitReader {
   std::uint64_t end_position_ = 0;  // where the data bits ended
   std::size_t marker_at_ = 0;       // the offset of the marker
   int marker_code_ = -1;            // its second byte; -1: the data ran out
+  int last_restart_code_ = -1;
 };
 
 }  // namespace vistamere::picture

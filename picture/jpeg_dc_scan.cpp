@@ -41,6 +41,19 @@ struct ScanPlan {
   std::uint32_t restart_interval = 0;
 };
 
+// A DC code's value is the size of the difference that follows, at most 15
+// bits: a table naming more is refused whole, used or not, as libjpeg-turbo
+// refuses it.
+bool DcValueSizesValid(const HuffmanCodes& codes) {
+  int count = 0;
+  for (std::size_t length = 1; length < codes.counts.size(); ++length)
+    count += codes.counts[length];
+  for (int i = 0; i < count && i < 256; ++i) {
+    if (codes.symbols[static_cast<std::size_t>(i)] > 15) return false;
+  }
+  return true;
+}
+
 std::uint32_t CeilDiv(std::uint32_t value, std::uint32_t divisor) {
   return static_cast<std::uint32_t>((std::uint64_t{value} + divisor - 1) / divisor);
 }
@@ -62,7 +75,8 @@ bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
     plan.v[c] = count == 1 ? 1 : static_cast<std::uint32_t>(component.v_samples);
     h_max = std::max(h_max, plan.h[c]);
     v_max = std::max(v_max, plan.v[c]);
-    if (!plan.dc[c].Build(component.dc_table) || !plan.ac[c].Build(component.ac_table)) {
+    if (!DcValueSizesValid(component.dc_table) || !plan.dc[c].Build(component.dc_table) ||
+        !plan.ac[c].Build(component.ac_table)) {
       return false;
     }
   }
@@ -231,6 +245,9 @@ struct SecondThreadRecords {
   using Array = std::vector<T, PrefaultedAllocator<T>>;
   Array<std::uint32_t> position;  // of the MCU's first bit, from `base`
   Array<std::uint32_t> epoch;
+  // The restart marker's second byte (0xD0 to 0xD7) where one came just
+  // before the MCU, else 0.
+  Array<std::uint8_t> restart_code;
   Array<std::uint16_t> dc;  // slots per MCU
   std::size_t capacity = 0;
   std::atomic<std::size_t> published{0};
@@ -248,6 +265,7 @@ void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t s
   std::array<std::uint16_t, kMaxBlocksPerMcu> dc{};
   const std::size_t slots = plan.slots.size();
   std::uint32_t epoch = 0;
+  std::uint8_t restart_code = 0;
   bool fresh = true;
   std::size_t count = 0;
   while (count < records.capacity && !records.stop.load(std::memory_order_relaxed)) {
@@ -255,6 +273,7 @@ void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t s
       if (!reader.Restart(-1)) break;
       predictors.fill(0);
       ++epoch;
+      restart_code = static_cast<std::uint8_t>(reader.last_restart_code());
     }
     const std::uint64_t position = reader.Position();
     if (!DecodeMcu(plan, reader, predictors.data(), dc.data()) || reader.PastEnd()) {
@@ -275,6 +294,8 @@ void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t s
     }
     records.position[count] = static_cast<std::uint32_t>(position - records.base);
     records.epoch[count] = epoch;
+    records.restart_code[count] = restart_code;
+    restart_code = 0;
     std::copy_n(dc.data(), slots, records.dc.data() + count * slots);
     ++count;
     records.published.store(count, std::memory_order_release);
@@ -361,6 +382,8 @@ bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& recor
       // where the restart interval puts them.
       const bool restarted = records.epoch[k] != records.epoch[k - 1];
       if (restarted != (interval != 0 && mcu % interval == 0)) return false;
+      // Numbered in turn, as the first thread checks its own.
+      if (restarted && records.restart_code[k] != 0xD0 + (mcu / interval - 1) % 8) return false;
       if (restarted) offset.fill(0);
     }
     for (std::size_t i = 0; i < slots; ++i) {
@@ -390,6 +413,7 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double spl
   records.capacity = static_cast<std::size_t>(plan.mcu_count);
   records.position.resize(records.capacity);
   records.epoch.resize(records.capacity);
+  records.restart_code.resize(records.capacity);
   records.dc.resize(records.capacity * plan.slots.size());
 
   std::thread second;

@@ -712,6 +712,19 @@ std::vector<Damaged> DamagedCopies(const Bytes& file) {
       copy.insert(copy.begin() + static_cast<long>(at), {std::uint8_t{0xFF}, std::uint8_t{0xD9}});
     });
   }
+  // A restart marker numbered out of turn, in each half: the second thread
+  // must notice it as the first thread does.
+  std::vector<std::size_t> restarts;
+  for (std::size_t at = data.begin; at + 1 < data.end; ++at) {
+    if (file[at] == 0xFF && (file[at + 1] & 0xF8) == 0xD0) restarts.push_back(at);
+  }
+  for (const std::size_t pick : {restarts.size() / 4, restarts.size() * 3 / 4}) {
+    if (pick >= restarts.size()) continue;
+    const std::size_t at = restarts[pick];
+    Bytes copy = file;
+    copy[at + 1] = static_cast<std::uint8_t>(0xD0 + (copy[at + 1] - 0xD0 + 1) % 8);
+    copies.push_back({"restart marker renumbered at " + std::to_string(at), std::move(copy)});
+  }
   return copies;
 }
 
@@ -859,6 +872,13 @@ const HeaderCase kHeaderCases[] = {
     // The same, with Cb's and Cr's tables told apart.
     {"scan_cr_before_cb_tables_kept", false,
      [](Bytes& file, std::size_t, std::size_t scan) { std::swap(file[scan + 7], file[scan + 9]); }},
+    // The DC table's last value size (11, a code the data never uses) made
+    // 0xF2: libjpeg-turbo refuses the whole table. (The first table is the
+    // DC one; its values follow the class byte and the 16 counts.)
+    {"dc_table_value_size_above_15", true,
+     [](Bytes& file, std::size_t, std::size_t) {
+       file[FindMarker(file, 0xC4) + 4 + 1 + 16 + 11] = 0xF2;
+     }},
 };
 
 class DcScanHeader : public ::testing::TestWithParam<HeaderCase> {};
