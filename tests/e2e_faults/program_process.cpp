@@ -1,12 +1,12 @@
 #include "program_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -24,10 +24,17 @@ std::chrono::steady_clock::time_point After(double seconds) {
              std::chrono::duration<double>(seconds));
 }
 
-// The parent pid and state letter from /proc/<pid>/stat.
+// The parent pid and state letter from /proc/<pid>/stat; false when the
+// process is gone, even while its file was being read (the read then fails
+// with ESRCH, which a stream would throw for).
 bool ReadStat(int pid, int& parent, char& state) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const int fd = ::open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[4096];
+  const ssize_t count = ::read(fd, buffer, sizeof buffer);
+  ::close(fd);
+  if (count <= 0) return false;
+  const std::string text(buffer, static_cast<std::size_t>(count));
   const std::size_t close = text.rfind(')');
   if (close == std::string::npos) return false;
   std::istringstream rest(text.substr(close + 1));
