@@ -8,10 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "console/screen_buffer.h"
 #include "console/text_console.h"
 #include "driver/win_main.h"
-#include "term/terminal_platform.h"
+#include "term/terminal_console.h"
 #include "term/tty_session.h"
 #include "toollibs/tool_libraries_impl.h"
 
@@ -45,6 +44,17 @@ std::string CommandTail(int argc, char** argv) {
   return tail;
 }
 
+// The entry routine finds the program's services bound while it runs.
+class ServicesBinding {
+ public:
+  explicit ServicesBinding(vistamere::ProgramServices& services) {
+    vistamere::BindProgramServices(&services);
+  }
+  ~ServicesBinding() { vistamere::BindProgramServices(nullptr); }
+  ServicesBinding(const ServicesBinding&) = delete;
+  ServicesBinding& operator=(const ServicesBinding&) = delete;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,22 +76,23 @@ int main(int argc, char** argv) {
     return 1;
   }
   try {
-    const vistamere::term::TerminalSize size = tty->Size();
-    vistamere::ScreenBuffer screen(std::max(size.columns, 1), std::max(size.rows, 1));
     vistamere::GraphicsWindow window;
-    vistamere::term::TerminalPlatform platform(
-        *tty, screen, window, vistamere::term::DetectColourMode(std::getenv("COLORTERM")));
-    platform.Start();
-    vistamere::ToolLibraries tools(window, &platform);
-    vistamere::TextConsole console(screen);
+    vistamere::term::TerminalConsole device(
+        *tty, window, vistamere::term::DetectColourMode(std::getenv("COLORTERM")));
+    device.Start();
+    vistamere::ToolLibraries tools(window, &device);
+    vistamere::TextConsole console(device);
     vistamere::ProgramServices services{console, tools, tools};
-    vistamere::BindProgramServices(&services);
+    const ServicesBinding binding(services);
     const std::string tail = CommandTail(argc, argv);
     const std::int32_t code =
         WINMAIN(reinterpret_cast<std::intptr_t>(&__executable_start), 0, tail.c_str(), 10);
-    vistamere::BindProgramServices(nullptr);
     tty->Restore();
     return code;
+  } catch (const vistamere::term::TerminalLost&) {
+    // Nobody is left to read a message.
+    tty->Restore();
+    return 1;
   } catch (const std::exception& e) {
     tty->Restore();
     std::fprintf(stderr, "vistamere: %s\n", e.what());

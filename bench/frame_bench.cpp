@@ -20,7 +20,7 @@ void BM_ComposeFrame(benchmark::State& state) {
   }
 }
 
-void BM_FrameWriterFullRepaint(benchmark::State& state) {
+void BM_TerminalWriterFullRepaint(benchmark::State& state) {
   const auto mode = static_cast<term::ColourMode>(state.range(0));
   HeadlessProgram program(mode);
   program.Compose();
@@ -36,7 +36,7 @@ void BM_FrameWriterFullRepaint(benchmark::State& state) {
 }
 
 // Two frames that differ in one label standing one column further right.
-void BM_FrameWriterOneLabelMove(benchmark::State& state) {
+void BM_TerminalWriterOneLabelMove(benchmark::State& state) {
   HeadlessProgram program(term::ColourMode::kTrueColor);
   program.Compose();
   const term::Frame before = program.frame();
@@ -70,10 +70,10 @@ void BM_FrameWriterOneLabelMove(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ComposeFrame);
-BENCHMARK(BM_FrameWriterFullRepaint)
+BENCHMARK(BM_TerminalWriterFullRepaint)
     ->Arg(static_cast<int>(term::ColourMode::kTrueColor))
     ->Arg(static_cast<int>(term::ColourMode::kIndexed256));
-BENCHMARK(BM_FrameWriterOneLabelMove);
+BENCHMARK(BM_TerminalWriterOneLabelMove);
 
 }  // namespace
 }  // namespace vistamere::bench

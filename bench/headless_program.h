@@ -12,7 +12,7 @@
 #include "scene/fielder_table.h"
 #include "scene/viewpoint.h"
 #include "term/frame.h"
-#include "term/frame_writer.h"
+#include "term/terminal_writer.h"
 #include "term/picture_cells.h"
 #include "toollibs/graphics_window.h"
 #include "toollibs/tool_libraries_impl.h"
@@ -33,7 +33,7 @@ class HeadlessProgram {
 
   const std::string& last_bytes() const { return *last_bytes_; }
   term::Frame& frame() { return frame_; }
-  term::FrameWriter& writer() { return writer_; }
+  term::TerminalWriter& writer() { return writer_; }
   ScreenBuffer& screen() { return screen_; }
   GraphicsWindow& window() { return window_; }
   const term::PictureCellGrid& picture() const { return picture_; }
@@ -50,7 +50,7 @@ class HeadlessProgram {
   CellPos current_{};
   term::PictureCellGrid picture_;
   term::Frame frame_;
-  term::FrameWriter writer_;
+  term::TerminalWriter writer_;
   const std::string* last_bytes_ = nullptr;
 };
 

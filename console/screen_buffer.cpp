@@ -28,7 +28,6 @@ void ScreenBuffer::Resize(int columns, int rows) {
   rows_ = rows;
   cursor_column_ = std::min(cursor_column_, columns_ - 1);
   cursor_row_ = std::min(cursor_row_, rows_ - 1);
-  Touch();
 }
 
 bool ScreenBuffer::GetScreenBufferInfo(ScreenBufferInfo& info) {
@@ -57,14 +56,12 @@ bool ScreenBuffer::SetCursorPosition(int column, int row) {
   if (column < 0 || row < 0 || column >= columns_ || row >= rows_) return false;
   cursor_column_ = column;
   cursor_row_ = row;
-  Touch();
   return true;
 }
 
 void ScreenBuffer::PlaceCursor(int column, int row) {
   cursor_column_ = std::clamp(column, 0, columns_ - 1);
   cursor_row_ = std::clamp(row, 0, rows_ - 1);
-  Touch();
 }
 
 bool ScreenBuffer::GetCursorInfo(CursorInfo& info) {
@@ -75,7 +72,6 @@ bool ScreenBuffer::GetCursorInfo(CursorInfo& info) {
 bool ScreenBuffer::SetCursorInfo(const CursorInfo& info) {
   if (info.size < 1 || info.size > 100) return false;
   cursor_info_ = info;
-  Touch();
   return true;
 }
 
@@ -88,32 +84,27 @@ bool ScreenBuffer::WriteOutput(int column, int row, std::span<const Cell> cells)
     cells_[IndexOf(static_cast<int>(c), row)] = cells[i];
     written_[IndexOf(static_cast<int>(c), row)] = true;
   }
-  Touch();
+  return true;
+}
+
+template <typename SetField>
+bool ScreenBuffer::Fill(int count, int column, int row, SetField set_field) {
+  if (row < 0 || row >= rows_ || column < 0 || column >= columns_ || count < 0) return false;
+  const std::size_t start = IndexOf(column, row);
+  const std::size_t end = std::min(cells_.size(), start + static_cast<std::size_t>(count));
+  for (std::size_t i = start; i < end; ++i) {
+    set_field(cells_[i]);
+    written_[i] = true;
+  }
   return true;
 }
 
 bool ScreenBuffer::FillOutputCharacter(std::uint8_t character, int count, int column, int row) {
-  if (row < 0 || row >= rows_ || column < 0 || column >= columns_ || count < 0) return false;
-  const std::size_t start = IndexOf(column, row);
-  const std::size_t end = std::min(cells_.size(), start + static_cast<std::size_t>(count));
-  for (std::size_t i = start; i < end; ++i) {
-    cells_[i].character = character;
-    written_[i] = true;
-  }
-  Touch();
-  return true;
+  return Fill(count, column, row, [character](Cell& cell) { cell.character = character; });
 }
 
 bool ScreenBuffer::FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) {
-  if (row < 0 || row >= rows_ || column < 0 || column >= columns_ || count < 0) return false;
-  const std::size_t start = IndexOf(column, row);
-  const std::size_t end = std::min(cells_.size(), start + static_cast<std::size_t>(count));
-  for (std::size_t i = start; i < end; ++i) {
-    cells_[i].attribute = attribute;
-    written_[i] = true;
-  }
-  Touch();
-  return true;
+  return Fill(count, column, row, [attribute](Cell& cell) { cell.attribute = attribute; });
 }
 
 bool ScreenBuffer::ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
@@ -148,16 +139,10 @@ bool ScreenBuffer::ScrollScreenBuffer(const CellRect& source, int dest_column, i
       written_[IndexOf(to_column, to_row)] = true;
     }
   }
-  if (left == 0 && top <= 1 && right == columns_ - 1 && bottom == rows_ - 1 && shift_columns == 0 &&
-      shift_rows == -1) {
-    ++scroll_count_;
-  }
-  Touch();
   return true;
 }
 
 bool ScreenBuffer::PeekInput(InputRecord& record) {
-  if (input_.empty() && !(on_input_empty && on_input_empty())) return false;
   if (input_.empty()) return false;
   record = input_.front();
   return true;
@@ -170,10 +155,7 @@ bool ScreenBuffer::ReadInput(InputRecord& record) {
   return true;
 }
 
-void ScreenBuffer::Sleep(int milliseconds) {
-  sleep_milliseconds_ += static_cast<std::uint64_t>(std::max(milliseconds, 0));
-  if (on_sleep) on_sleep(milliseconds);
-}
+void ScreenBuffer::Sleep(int) {}
 
 const Cell& ScreenBuffer::At(int column, int row) const {
   return cells_[IndexOf(column, row)];

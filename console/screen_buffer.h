@@ -1,12 +1,11 @@
 // A console screen buffer held in memory: cells, cursor, cursor shape and an
 // input queue, with the semantics of the console functions the text console
-// uses. Tests drive it directly; the terminal platform builds on it and
-// shows its cells.
+// uses. A plain model: no I/O, and a sleep takes no time. Tests run the
+// console on it; the terminal console device keeps its screen in one.
 #pragma once
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,21 +46,9 @@ class ScreenBuffer : public ConsoleDevice {
   // draws cells the program wrote until the screen is first cleared).
   bool Written(int column, int row) const;
 
-  // Bumped on every change of cells, cursor or cursor shape.
-  std::uint64_t generation() const { return generation_; }
-  // Whole-buffer scrolls since start, for a presenter that scrolls too.
-  std::uint64_t scroll_count() const { return scroll_count_; }
-  std::uint64_t sleep_milliseconds() const { return sleep_milliseconds_; }
-
   void PlaceCursor(int column, int row);  // set-up: where the terminal's cursor stands
   void PushInput(const InputRecord& record) { input_.push_back(record); }
   std::size_t pending_input() const { return input_.size(); }
-
-  // Called when a look at the input finds the queue empty; may push input
-  // (a terminal waits for bytes here). Returns whether input was pushed.
-  std::function<bool()> on_input_empty;
-  // Called for every Sleep; the default does not wait at all.
-  std::function<void(int)> on_sleep;
 
  private:
   std::size_t IndexOf(int column, int row) const {
@@ -69,7 +56,9 @@ class ScreenBuffer : public ConsoleDevice {
            static_cast<std::size_t>(column);
   }
   void Resize(int columns, int rows);
-  void Touch() { ++generation_; }
+  // Sets one field of `count` cells from (column, row) on, in reading order.
+  template <typename SetField>
+  bool Fill(int count, int column, int row, SetField set_field);
 
   int columns_;
   int rows_;
@@ -80,9 +69,6 @@ class ScreenBuffer : public ConsoleDevice {
   CursorInfo cursor_info_;
   CellRect window_;
   std::deque<InputRecord> input_;
-  std::uint64_t generation_ = 0;
-  std::uint64_t scroll_count_ = 0;
-  std::uint64_t sleep_milliseconds_ = 0;
 };
 
 }  // namespace vistamere

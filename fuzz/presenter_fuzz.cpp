@@ -14,7 +14,7 @@
 #include "fuzz/terminal_output_check.h"
 #include "term/frame.h"
 #include "term/frame_compose.h"
-#include "term/frame_writer.h"
+#include "term/terminal_writer.h"
 #include "term/picture_cells.h"
 #include "term/too_small_notice.h"
 #include "toollibs/graphics_window.h"
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   ScreenBuffer screen(input.ConsumeIntegralInRange(1, 110), input.ConsumeIntegralInRange(1, 45));
   GraphicsWindow window;
-  term::FrameWriter writer;
+  term::TerminalWriter writer;
   term::Frame frame;
   term::PictureCellGrid picture;
   bool have_picture = false;

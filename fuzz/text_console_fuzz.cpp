@@ -71,22 +71,31 @@ void CheckScreen(ScreenBuffer& screen) {
   if (size < 1 || size > 100) Fail("cursor size out of range");
 }
 
+// With the script used up, a key wait gets Enter, so that every wait ends.
+class EnterWhenEmpty : public ScreenBuffer {
+ public:
+  using ScreenBuffer::ScreenBuffer;
+  bool PeekInput(InputRecord& record) override {
+    if (pending_input() == 0) {
+      if (++refills_ > 100000) Fail("a key wait never ends");
+      InputRecord enter;
+      enter.key.character = '\r';
+      enter.key.scan_code = 0x1C;
+      PushInput(enter);
+    }
+    return ScreenBuffer::PeekInput(record);
+  }
+
+ private:
+  int refills_ = 0;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  ScreenBuffer screen(input.ConsumeIntegralInRange(1, 120), input.ConsumeIntegralInRange(1, 50));
+  EnterWhenEmpty screen(input.ConsumeIntegralInRange(1, 120), input.ConsumeIntegralInRange(1, 50));
   screen.PlaceCursor(Coordinate(input), Coordinate(input));
-  // With the script used up, a key wait gets Enter, so that every wait ends.
-  int refills = 0;
-  screen.on_input_empty = [&screen, &refills] {
-    if (++refills > 100000) Fail("a key wait never ends");
-    InputRecord enter;
-    enter.key.character = '\r';
-    enter.key.scan_code = 0x1C;
-    screen.PushInput(enter);
-    return true;
-  };
   TextConsole console(screen);
   CheckScreen(screen);
 

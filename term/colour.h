@@ -1,6 +1,6 @@
 // Colours as a terminal knows them: its own default, one of the 16 ANSI
 // colours the user's theme defines, an entry of the 256-colour palette, or
-// 24-bit RGB; and how a colour is selected with SGR.
+// 24-bit RGB.
 #pragma once
 
 #include <cstdint>
@@ -31,13 +31,5 @@ struct Colour {
 
   friend bool operator==(const Colour&, const Colour&) = default;
 };
-
-// Appends the SGR parameters selecting `colour` as foreground or background,
-// without the introducer or final byte: "31", "97", "38;5;208",
-// "48;2;255;0;0", "39" ...
-// The decimal digits of a number, as escape sequences carry them.
-void AppendDecimal(std::uint32_t number, std::string& out);
-
-void AppendSgrParameters(Colour colour, bool foreground, std::string& out);
 
 }  // namespace vistamere::term

@@ -9,10 +9,6 @@
 namespace vistamere::term {
 namespace {
 
-// Notices are light grey on dark grey from the palette's grey ramp, which
-// themes leave alone, whatever the picture's colour mode.
-constexpr Colour kNoticeForeground = Colour::Indexed(253);
-constexpr Colour kNoticeBackground = Colour::Indexed(236);
 constexpr Colour kBlack = Colour::Indexed(16);
 
 // Marks the cells (0-based, row by row) where the picture shows: the area,

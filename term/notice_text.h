@@ -7,7 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "term/colour.h"
+
 namespace vistamere::term {
+
+// Notices are light grey on dark grey from the palette's grey ramp, which
+// themes leave alone, whatever the picture's colour mode.
+inline constexpr Colour kNoticeForeground = Colour::Indexed(253);
+inline constexpr Colour kNoticeBackground = Colour::Indexed(236);
 
 // Decodes UTF-8 text for display. Every character shown is one a console
 // font has (a code page 437 glyph) and so one cell wide; anything else,

@@ -1,14 +1,14 @@
 // What the terminal shows while it is smaller than the screen.
 #pragma once
 
-#include <string>
+#include "term/frame.h"
 
 namespace vistamere::term {
 
-// Bytes that clear the terminal, hide the cursor and show, centred and
-// wrapped to fit, the size the program needs and the size the terminal has.
-// Whatever shows the screen again afterwards must redraw it all
-// (FrameWriter::Invalidate).
-std::string TooSmallNotice(int have_columns, int have_rows, int need_columns, int need_rows);
+// A frame of the terminal's own size, every cell blank but for a notice,
+// centred and wrapped to fit, of the size the program needs and the size
+// the terminal has. The cursor is hidden.
+void ComposeTooSmallNotice(int have_columns, int have_rows, int need_columns, int need_rows,
+                           Frame& out);
 
 }  // namespace vistamere::term

@@ -1,43 +1,56 @@
 #include "term/tty_session.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <string>
 
 namespace vistamere::term {
 namespace {
 
-// Everything a signal handler needs to give the terminal back. Plain data,
-// written before the handlers are installed, read with async-signal-safe
-// calls only.
-struct RestoreState {
-  volatile sig_atomic_t active = 0;
+// Longest restore bytes a handler can write.
+constexpr std::size_t kMaxRestoreBytes = 128;
+
+// Everything a signal handler reads or writes. Filled in before any handler
+// is installed; afterwards only the atomics and the restore slot that is not
+// published change. Handlers use async-signal-safe calls only.
+struct SignalBlock {
+  struct RestoreSlot {
+    char bytes[kMaxRestoreBytes] = {};
+    std::size_t length = 0;
+  };
+
+  pthread_t main_thread{};
   int input_fd = -1;
   int output_fd = -1;
-  termios saved{};
-  termios raw{};
-  char bytes[128] = {};
-  volatile sig_atomic_t length = 0;
+  termios saved{};  // the terminal's modes as we found them
+  termios raw{};    // ours
   int wake_pipe[2] = {-1, -1};
-  volatile sig_atomic_t redraw = 0;
+  // Two slots, so that new restore bytes are written while a handler may
+  // read the published ones.
+  RestoreSlot slots[2];
+  std::atomic<int> published_slot{0};
+  // The program runs and wants the terminal in its modes.
+  std::atomic<bool> wanted{false};
+  // The terminal is in our modes now; taken atomically so that it is given
+  // back exactly once.
+  std::atomic<bool> ours{false};
+  std::atomic<bool> resized{false};
+  std::atomic<bool> continued{false};
 };
 
-RestoreState g_restore;
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "signal handlers need lock-free atomics");
 
-// Leaves the screen as it is, ends any half-written update, resets the
-// colours, shows the cursor, and puts it on a fresh line below what the
-// program drew.
-constexpr char kRestoreBase[] = "\x1b[?2026l\x1b[0m\x1b[?25h";
-constexpr char kPopKeyboardFlags[] = "\x1b[<u";
-bool g_keyboard_flags_pushed = false;
-int g_last_drawn_row = 1;
+SignalBlock g_signals;
 
 void WriteAll(int fd, const char* bytes, std::size_t length) {
   while (length > 0) {
@@ -49,68 +62,133 @@ void WriteAll(int fd, const char* bytes, std::size_t length) {
   }
 }
 
-void RestoreTerminalNow() {
-  if (!g_restore.active) return;
-  g_restore.active = 0;
-  WriteAll(g_restore.output_fd, g_restore.bytes, static_cast<std::size_t>(g_restore.length));
-  ::tcsetattr(g_restore.input_fd, TCSAFLUSH, &g_restore.saved);
+// Writes the restore bytes and gives back the modes, once.
+void GiveTerminalBack() {
+  if (!g_signals.ours.exchange(false)) return;
+  const SignalBlock::RestoreSlot& slot =
+      g_signals.slots[g_signals.published_slot.load(std::memory_order_acquire)];
+  WriteAll(g_signals.output_fd, slot.bytes, slot.length);
+  // Keys typed at the program are not the shell's.
+  ::tcflush(g_signals.input_fd, TCIFLUSH);
+  ::tcsetattr(g_signals.input_fd, TCSANOW, &g_signals.saved);
+}
+
+// Puts the terminal in our modes again (the shell may have changed them
+// while the program was stopped), if the program wants it and runs in the
+// foreground: a job continued in the background leaves it to the shell.
+void TakeTerminal() {
+  if (!g_signals.wanted.load()) return;
+  if (::tcgetpgrp(g_signals.input_fd) != ::getpgrp()) return;
+  g_signals.ours.store(true);
+  ::tcsetattr(g_signals.input_fd, TCSANOW, &g_signals.raw);
 }
 
 void Wake() {
   const char byte = 1;
-  const int saved_errno = errno;
-  [[maybe_unused]] const ssize_t n = ::write(g_restore.wake_pipe[1], &byte, 1);
-  errno = saved_errno;
+  [[maybe_unused]] const ssize_t n = ::write(g_signals.wake_pipe[1], &byte, 1);
 }
 
-void OnEndingSignal(int signal_number) {
-  RestoreTerminalNow();
-  // Quit would leave a core dump behind; the user only asked us to stop.
-  if (signal_number == SIGQUIT) ::_exit(128 + SIGQUIT);
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);
-}
-
-void OnResize(int) {
-  g_restore.redraw = 1;
-  Wake();
-}
-
-void OnSuspend(int) {
-  const int saved_errno = errno;
-  const bool was_active = g_restore.active != 0;
-  RestoreTerminalNow();
-  ::signal(SIGTSTP, SIG_DFL);
-  ::raise(SIGTSTP);
-  // Continued: take the terminal again and draw everything afresh.
-  ::signal(SIGTSTP, OnSuspend);
-  if (was_active) {
-    ::tcsetattr(g_restore.input_fd, TCSAFLUSH, &g_restore.raw);
-    g_restore.active = 1;
-  }
-  g_restore.redraw = 1;
-  Wake();
-  errno = saved_errno;
+void SetSignalBlocked(int signal_number, bool blocked) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal_number);
+  ::sigprocmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
 void Install(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
+  // Nothing else runs inside a handler.
+  sigfillset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   ::sigaction(signal_number, &action, nullptr);
 }
 
-// Rebuilds the bytes a handler writes. A signal arriving meanwhile finds a
-// length of 0 and only gives the settings back.
-void UpdateRestoreBytes() {
-  std::string bytes = g_keyboard_flags_pushed ? kPopKeyboardFlags : "";
-  bytes += kRestoreBase;
-  bytes += "\x1b[" + std::to_string(g_last_drawn_row) + ";1H\r\n";
-  if (bytes.size() > sizeof g_restore.bytes) return;
-  g_restore.length = 0;
-  std::memcpy(g_restore.bytes, bytes.data(), bytes.size());
-  g_restore.length = static_cast<sig_atomic_t>(bytes.size());
+void SetDefaultAction(int signal_number) {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal_number, &action, nullptr);
+}
+
+// Signals that report a fault of the thread they arrive on.
+bool IsFault(int signal_number) {
+  return signal_number == SIGSEGV || signal_number == SIGBUS || signal_number == SIGFPE ||
+         signal_number == SIGILL || signal_number == SIGABRT || signal_number == SIGTRAP ||
+         signal_number == SIGSYS;
+}
+
+// Other signals are handled on the main thread, the one that writes to the
+// terminal and gives it back at exit: a handler then interrupts a write
+// between two bytes, never runs beside one.
+bool ForwardedToMainThread(int signal_number) {
+  if (IsFault(signal_number) || ::pthread_equal(::pthread_self(), g_signals.main_thread)) {
+    return false;
+  }
+  ::pthread_kill(g_signals.main_thread, signal_number);
+  return true;
+}
+
+void OnEndingSignal(int signal_number) {
+  if (ForwardedToMainThread(signal_number)) return;
+  GiveTerminalBack();
+  // Quit would leave a core dump behind; the user only asked us to stop.
+  if (signal_number == SIGQUIT) ::_exit(128 + SIGQUIT);
+  SetDefaultAction(signal_number);
+  SetSignalBlocked(signal_number, false);
+  ::raise(signal_number);
+}
+
+void OnResize(int) {
+  const int saved_errno = errno;
+  g_signals.resized.store(true);
+  Wake();
+  errno = saved_errno;
+}
+
+void OnContinue(int signal_number) {
+  if (ForwardedToMainThread(signal_number)) return;
+  const int saved_errno = errno;
+  TakeTerminal();
+  g_signals.continued.store(true);
+  Wake();
+  errno = saved_errno;
+}
+
+void OnSuspend(int signal_number) {
+  if (ForwardedToMainThread(signal_number)) return;
+  const int saved_errno = errno;
+  GiveTerminalBack();
+  // Stop now, with the default action and the signal let through.
+  SetDefaultAction(SIGTSTP);
+  SetSignalBlocked(SIGTSTP, false);
+  ::raise(SIGTSTP);
+  // Continued.
+  SetSignalBlocked(SIGTSTP, true);
+  Install(SIGTSTP, OnSuspend);
+  TakeTerminal();
+  g_signals.continued.store(true);
+  Wake();
+  errno = saved_errno;
+}
+
+// Every signal whose default action ends the process, but the ones only
+// the kernel sends for a fault of the program's own.
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP,    SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,
+                                  SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPWR,
+                                  SIGIO,   SIGSTKFLT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,
+                                  SIGABRT, SIGTRAP,   SIGSYS};
+
+void InstallHandlers() {
+  for (const int signal_number : kEndingSignals) Install(signal_number, OnEndingSignal);
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
+    Install(signal_number, OnEndingSignal);
+  }
+  Install(SIGWINCH, OnResize);
+  Install(SIGCONT, OnContinue);
+  Install(SIGTSTP, OnSuspend);
+  // A write to a terminal that has gone away must not kill us silently.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace
@@ -124,6 +202,11 @@ std::unique_ptr<TtySession> TtySession::Open(std::string& error) {
   termios saved{};
   if (::tcgetattr(input, &saved) != 0) {
     error = "cannot read the terminal's settings: " + std::string(std::strerror(errno));
+    ::close(input);
+    return nullptr;
+  }
+  if (g_signals.wake_pipe[0] < 0 && ::pipe2(g_signals.wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    error = "cannot create a pipe: " + std::string(std::strerror(errno));
     ::close(input);
     return nullptr;
   }
@@ -150,24 +233,14 @@ std::unique_ptr<TtySession> TtySession::Open(std::string& error) {
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
 
-  g_restore.input_fd = input;
-  g_restore.output_fd = session->output_fd_;
-  g_restore.saved = saved;
-  g_restore.raw = raw;
-  UpdateRestoreBytes();
-  if (g_restore.wake_pipe[0] < 0 && ::pipe2(g_restore.wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-    error = "cannot create a pipe: " + std::string(std::strerror(errno));
-    return nullptr;
-  }
-  g_restore.active = 1;
-  for (const int signal_number :
-       {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
-    Install(signal_number, OnEndingSignal);
-  }
-  Install(SIGWINCH, OnResize);
-  Install(SIGTSTP, OnSuspend);
-  // A write to a terminal that has gone away must not kill us silently.
-  ::signal(SIGPIPE, SIG_IGN);
+  g_signals.main_thread = ::pthread_self();
+  g_signals.input_fd = input;
+  g_signals.output_fd = session->output_fd_;
+  g_signals.saved = saved;
+  g_signals.raw = raw;
+  g_signals.wanted.store(true);
+  InstallHandlers();
+  g_signals.ours.store(true);
   ::tcsetattr(input, TCSAFLUSH, &raw);
   return session;
 }
@@ -178,20 +251,8 @@ TtySession::~TtySession() {
 }
 
 void TtySession::Restore() {
-  RestoreTerminalNow();
-}
-
-int TtySession::wake_fd() const {
-  return g_restore.wake_pipe[0];
-}
-
-bool TtySession::TakeRedrawRequest() {
-  char drain[64];
-  while (::read(g_restore.wake_pipe[0], drain, sizeof drain) > 0) {
-  }
-  const bool redraw = g_restore.redraw != 0;
-  g_restore.redraw = 0;
-  return redraw;
+  g_signals.wanted.store(false);
+  GiveTerminalBack();
 }
 
 bool TtySession::Write(std::string_view bytes) {
@@ -201,7 +262,8 @@ bool TtySession::Write(std::string_view bytes) {
     const ssize_t n = ::write(output_fd_, data, length);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) {
-      ::usleep(1000);
+      pollfd output{output_fd_, POLLOUT, 0};
+      ::poll(&output, 1, -1);
       continue;
     }
     if (n <= 0) return false;
@@ -211,7 +273,34 @@ bool TtySession::Write(std::string_view bytes) {
   return true;
 }
 
-TerminalSize TtySession::Size() const {
+bool TtySession::Wait(std::chrono::milliseconds timeout) {
+  pollfd fds[2] = {{input_fd_, POLLIN, 0}, {g_signals.wake_pipe[0], POLLIN, 0}};
+  const int limit = timeout.count() < 0 ? -1 : static_cast<int>(timeout.count());
+  const int ready = ::poll(fds, 2, limit);
+  // A signal that broke the wait has news.
+  return ready > 0 || (ready < 0 && errno == EINTR);
+}
+
+TerminalRead TtySession::Read(std::span<std::uint8_t> buffer) {
+  pollfd input{input_fd_, POLLIN, 0};
+  if (::poll(&input, 1, 0) <= 0) return {};
+  if ((input.revents & POLLIN) == 0) {
+    return {0, (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0};
+  }
+  const ssize_t n = ::read(input_fd_, buffer.data(), buffer.size());
+  if (n > 0) return {static_cast<std::size_t>(n), false};
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return {};
+  return {0, true};
+}
+
+TerminalNews TtySession::TakeNews() {
+  char drain[64];
+  while (::read(g_signals.wake_pipe[0], drain, sizeof drain) > 0) {
+  }
+  return {g_signals.resized.exchange(false), g_signals.continued.exchange(false)};
+}
+
+TerminalSize TtySession::Size() {
   winsize size{};
   if (::ioctl(output_fd_, TIOCGWINSZ, &size) != 0 && ::ioctl(input_fd_, TIOCGWINSZ, &size) != 0) {
     return {};
@@ -219,16 +308,30 @@ TerminalSize TtySession::Size() const {
   return {size.ws_col, size.ws_row};
 }
 
-void TtySession::PushKeyboardFlags(int flags) {
-  Write("\x1b[>" + std::to_string(flags) + "u");
-  g_keyboard_flags_pushed = true;
-  UpdateRestoreBytes();
+TerminalPort::Clock::time_point TtySession::Now() {
+  return Clock::now();
 }
 
-void TtySession::SetLastDrawnRow(int row) {
-  if (row == g_last_drawn_row || row < 1) return;
-  g_last_drawn_row = row;
-  UpdateRestoreBytes();
+void TtySession::Sleep(std::chrono::milliseconds duration) {
+  const auto ms = duration.count();
+  timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+void TtySession::SetRestoreBytes(std::string_view bytes) {
+  if (bytes.size() > kMaxRestoreBytes) return;
+  // No handler runs on this thread while the slot is written, and handlers
+  // on other threads read the other slot.
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &before);
+  const int next = 1 - g_signals.published_slot.load(std::memory_order_relaxed);
+  std::memcpy(g_signals.slots[next].bytes, bytes.data(), bytes.size());
+  g_signals.slots[next].length = bytes.size();
+  g_signals.published_slot.store(next, std::memory_order_release);
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 }  // namespace vistamere::term

@@ -1,47 +1,35 @@
-// The terminal the program runs in: keys from /dev/tty, output to standard
-// output when it is a terminal. Owns every mode it changes (raw input,
-// keyboard protocol, cursor visibility, colours, synchronized output) and
-// gives them back on every way out: return, exception, signal, crash.
+// The real terminal: keys from /dev/tty, output to standard output when it
+// is a terminal (else standard error). Owns the terminal's modes (raw input)
+// and gives the terminal back on every way out: return, exception, every
+// signal that ends the process, a stop (Ctrl+Z) until the program continues.
+// What it writes then are the restore bytes it was given; it makes no bytes
+// of its own. One session per process.
 #pragma once
 
 #include <memory>
 #include <string>
-#include <string_view>
+
+#include "term/terminal_port.h"
 
 namespace vistamere::term {
 
-struct TerminalSize {
-  int columns = 0;
-  int rows = 0;
-};
-
-class TtySession {
+class TtySession final : public TerminalPort {
  public:
   // Opens the terminal and switches its input to raw mode; null with a
   // message in `error` when there is no terminal.
   static std::unique_ptr<TtySession> Open(std::string& error);
-  ~TtySession();
+  ~TtySession() override;
   TtySession(const TtySession&) = delete;
   TtySession& operator=(const TtySession&) = delete;
 
-  int input_fd() const { return input_fd_; }
-  int output_fd() const { return output_fd_; }
-  // A descriptor that becomes readable when a signal needs the main loop's
-  // attention (a resize, a return from suspension).
-  int wake_fd() const;
-  // Takes the pending signal news: true when the terminal was resized or the
-  // program came back from suspension (the screen must be drawn afresh).
-  bool TakeRedrawRequest();
-
-  bool Write(std::string_view bytes);
-  TerminalSize Size() const;
-
-  // Kitty keyboard flags pushed by the program, popped again at exit.
-  void PushKeyboardFlags(int flags);
-
-  // The lowest terminal row (1-based) the program has drawn: at exit the
-  // cursor goes to the start of the line below it.
-  void SetLastDrawnRow(int row);
+  [[nodiscard]] bool Write(std::string_view bytes) override;
+  bool Wait(std::chrono::milliseconds timeout) override;
+  [[nodiscard]] TerminalRead Read(std::span<std::uint8_t> buffer) override;
+  TerminalNews TakeNews() override;
+  TerminalSize Size() override;
+  Clock::time_point Now() override;
+  void Sleep(std::chrono::milliseconds duration) override;
+  void SetRestoreBytes(std::string_view bytes) override;
 
   // Gives the terminal back now (idempotent); the destructor does the same.
   void Restore();

@@ -3,7 +3,7 @@
 #include "console/screen_buffer.h"
 #include "term/frame.h"
 #include "term/frame_compose.h"
-#include "term/frame_writer.h"
+#include "term/terminal_writer.h"
 #include "term/picture_cells.h"
 #include "toollibs/graphics_window.h"
 
@@ -24,7 +24,7 @@ std::string FirstFrameBytes(const picture::Canvas& canvas, term::ColourMode mode
       term::RenderPictureCells(canvas, kScreenColumns, kAreaBottom - kAreaTop + 1, mode);
   term::Frame frame;
   term::ComposeFrame(screen, window, &cells, frame);
-  term::FrameWriter writer;
+  term::TerminalWriter writer;
   return writer.Update(frame);
 }
 

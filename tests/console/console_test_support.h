@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -64,10 +66,30 @@ inline std::string Bytes(std::initializer_list<int> bytes) {
 }
 
 // The in-memory screen, noting the size and window calls it gets and counting
-// the cell writes and fills, so that tests can see how the console drives it.
+// the cell writes, fills, whole-screen scrolls and sleeps, so that tests can
+// see how the console drives it. `on_input_empty` runs when a look at the
+// input finds the queue empty (it may push input, or throw to end a
+// script); `on_sleep` runs for every sleep.
 class RecordingScreen : public ScreenBuffer {
  public:
   using ScreenBuffer::ScreenBuffer;
+
+  bool PeekInput(InputRecord& record) override {
+    if (pending_input() == 0 && on_input_empty) on_input_empty();
+    return ScreenBuffer::PeekInput(record);
+  }
+  void Sleep(int milliseconds) override {
+    sleep_milliseconds_ += static_cast<std::uint64_t>(std::max(milliseconds, 0));
+    if (on_sleep) on_sleep(milliseconds);
+  }
+  bool ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
+                          Cell fill) override {
+    if (source.left == 0 && source.top <= 1 && source.right == columns() - 1 &&
+        source.bottom == rows() - 1 && dest_column == 0 && dest_row == source.top - 1) {
+      ++scroll_count_;
+    }
+    return ScreenBuffer::ScrollScreenBuffer(source, dest_column, dest_row, fill);
+  }
 
   bool SetScreenBufferSize(int columns, int rows) override {
     calls.push_back("buffer " + std::to_string(columns) + "x" + std::to_string(rows));
@@ -91,10 +113,19 @@ class RecordingScreen : public ScreenBuffer {
     return ScreenBuffer::FillOutputAttribute(attribute, count, column, row);
   }
 
+  std::uint64_t scroll_count() const { return scroll_count_; }
+  std::uint64_t sleep_milliseconds() const { return sleep_milliseconds_; }
+
+  std::function<void()> on_input_empty;
+  std::function<void(int)> on_sleep;
   std::vector<std::string> calls;
   int writes = 0;
   int character_fills = 0;
   int attribute_fills = 0;
+
+ private:
+  std::uint64_t scroll_count_ = 0;
+  std::uint64_t sleep_milliseconds_ = 0;
 };
 
 class ConsoleTest : public ::testing::Test {
@@ -109,7 +140,7 @@ class ConsoleTest : public ::testing::Test {
     console_.reset();
     screen_.emplace(columns, rows);
     screen_->SetCursorInfo(cursor);
-    screen_->on_input_empty = []() -> bool { throw ScriptEnded(); };
+    screen_->on_input_empty = [] { throw ScriptEnded(); };
     console_.emplace(*screen_);
     screen_->calls.clear();
   }

@@ -24,11 +24,19 @@ inline InputRecord ExtendedKeyPress(std::uint16_t scan_code) {
   return KeyPress(0, scan_code);
 }
 
+// The screen buffer, ending the run where a real console would wait.
+class ScriptedScreen : public ScreenBuffer {
+ public:
+  using ScreenBuffer::ScreenBuffer;
+  bool PeekInput(InputRecord& record) override {
+    if (pending_input() == 0) throw ScriptExhausted{};
+    return ScreenBuffer::PeekInput(record);
+  }
+};
+
 class ScriptedConsole {
  public:
-  ScriptedConsole() : buffer(102, 40), console(buffer) {
-    buffer.on_input_empty = []() -> bool { throw ScriptExhausted{}; };
-  }
+  ScriptedConsole() : buffer(102, 40), console(buffer) {}
 
   void Type(std::string_view keys) {
     for (const char c : keys) buffer.PushInput(KeyPress(static_cast<std::uint8_t>(c)));
@@ -41,7 +49,7 @@ class ScriptedConsole {
                                           static_cast<std::size_t>(last_column - first_column + 1));
   }
 
-  ScreenBuffer buffer;
+  ScriptedScreen buffer;
   TextConsole console;
 };
 

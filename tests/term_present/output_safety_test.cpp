@@ -105,7 +105,7 @@ TEST(OutputSafetyTest, ControlGlyphsPlacedInAFrameAreReplaced) {
   frame.Set(9, 0, TermCell{U'a', {}, {}});
   frame.Set(10, 0, TermCell{U'b', {}, {}});
   frame.Set(11, 0, TermCell{U'c', {}, {}});
-  FrameWriter writer;
+  TerminalWriter writer;
 
   const std::string bytes = writer.Update(frame);
 
@@ -119,7 +119,10 @@ TEST(OutputSafetyTest, ControlGlyphsPlacedInAFrameAreReplaced) {
 }
 
 TEST(OutputSafetyTest, TooSmallNoticeIsClean) {
-  EXPECT_EQ(FirstOutputFault(TooSmallNotice(80, 24, 102, 40)), "");
+  Frame frame;
+  ComposeTooSmallNotice(80, 24, 102, 40, frame);
+  TerminalWriter writer;
+  EXPECT_EQ(FirstOutputFault(writer.Update(frame)), "");
 }
 
 TEST(OutputSafetyTest, FaultFinderRejectsWhatItMust) {

@@ -8,7 +8,7 @@
 #include "screen_setup.h"
 #include "term/frame.h"
 #include "term/frame_compose.h"
-#include "term/frame_writer.h"
+#include "term/terminal_writer.h"
 #include "terminal_screen.h"
 #include "toollibs/graphics_window.h"
 
@@ -23,7 +23,7 @@ struct PresenterHarness {
   GraphicsWindow window;
   PictureCellGrid picture = GradientPicture(kColumns, 34, ColourMode::kTrueColor);
   Frame frame;
-  FrameWriter writer;
+  TerminalWriter writer;
   TerminalScreen terminal;
 
   // Composes, writes and feeds the terminal; returns the bytes written.

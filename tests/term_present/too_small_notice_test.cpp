@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "term/terminal_writer.h"
 #include "terminal_screen.h"
 
 namespace vistamere::term::testing {
@@ -9,6 +10,14 @@ namespace {
 
 constexpr std::string_view kMessage =
     "Vistamere needs a terminal of at least 102 x 40; this one is ";
+
+// The bytes that show the notice on a terminal of that size.
+std::string NoticeBytes(int columns, int rows) {
+  Frame frame;
+  ComposeTooSmallNotice(columns, rows, 102, 40, frame);
+  TerminalWriter writer;
+  return writer.Update(frame);
+}
 
 // The terminal's text, rows trimmed and joined by single spaces.
 std::string ShownText(const TerminalScreen& terminal, int columns, int rows) {
@@ -33,7 +42,7 @@ TEST(TooSmallNoticeTest, FitsAndReadsWhole) {
     TerminalScreen terminal(columns, rows);
     terminal.Feed("old shell output that must go");
 
-    terminal.Feed(TooSmallNotice(columns, rows, 102, 40));
+    terminal.Feed(NoticeBytes(columns, rows));
 
     const std::string expected = std::string(kMessage) + std::to_string(columns) + " x " +
                                  std::to_string(rows) + ". Please enlarge it.";
@@ -44,7 +53,7 @@ TEST(TooSmallNoticeTest, FitsAndReadsWhole) {
 
 TEST(TooSmallNoticeTest, IsCentred) {
   TerminalScreen terminal(80, 24);
-  terminal.Feed(TooSmallNotice(80, 24, 102, 40));
+  terminal.Feed(NoticeBytes(80, 24));
 
   int first_row = -1;
   int last_row = -1;
@@ -62,7 +71,7 @@ TEST(TooSmallNoticeTest, IsCentred) {
 
 TEST(TooSmallNoticeTest, TinyTerminalShowsWhatFits) {
   TerminalScreen terminal(12, 2);
-  terminal.Feed(TooSmallNotice(12, 2, 102, 40));
+  terminal.Feed(NoticeBytes(12, 2));
 
   EXPECT_EQ(ShownText(terminal, 12, 2), "Vistamere needs a");
 }

@@ -1,16 +1,12 @@
-#include "term/frame_writer.h"
+#include "term/terminal_writer.h"
 
 #include "term/cp437.h"
+#include "term/escape_sequences.h"
 
 namespace vistamere::term {
 namespace {
 
-constexpr char kBeginSynchronized[] = "\x1b[?2026h";
-constexpr char kEndSynchronized[] = "\x1b[?2026l";
-constexpr char kHideCursor[] = "\x1b[?25l";
-constexpr char kShowCursor[] = "\x1b[?25h";
-constexpr char kResetColours[] = "\x1b[0m";
-constexpr char kEraseDisplay[] = "\x1b[2J";
+using namespace escape;
 
 // Gaps of unchanged cells longer than this are always skipped with a move.
 constexpr int kLongestRewrittenGap = 8;
@@ -42,30 +38,43 @@ std::size_t Utf8Length(char32_t glyph) {
 
 }  // namespace
 
-void FrameWriter::Invalidate() {
+void TerminalWriter::Invalidate() {
   in_step_ = false;
 }
 
-void FrameWriter::ForgetTerminalState() {
+void TerminalWriter::Repaint() {
+  in_step_ = false;
+  must_clear_ = true;
+}
+
+void TerminalWriter::ForgetTerminalState() {
   cursor_position_known_ = false;
   cursor_visibility_ = CursorVisibility::kUnknown;
   pen_known_ = false;
 }
 
-bool FrameWriter::AnyCellChanged(const Frame& next) const {
+bool TerminalWriter::Changed(const Frame& next, std::size_t index) const {
+  if (next.Known(index)) {
+    return !shown_.Known(index) || !(shown_.At(index) == next.At(index));
+  }
+  // Drawn by this writer once, and no longer the program's: blank it.
+  return shown_.Known(index) && !(shown_.At(index) == TermCell{});
+}
+
+bool TerminalWriter::AnyCellChanged(const Frame& next) const {
   for (std::size_t index = 0; index < next.size(); ++index) {
     if (Changed(next, index)) return true;
   }
   return false;
 }
 
-bool FrameWriter::CursorChanged(const FrameCursor& cursor) const {
+bool TerminalWriter::CursorChanged(const FrameCursor& cursor) const {
   if (!cursor.visible) return cursor_visibility_ != CursorVisibility::kHidden;
   return cursor_visibility_ != CursorVisibility::kShown || !cursor_position_known_ ||
          cursor_column_ != cursor.column || cursor_row_ != cursor.row;
 }
 
-const std::string& FrameWriter::Update(const Frame& next) {
+const std::string& TerminalWriter::Update(const Frame& next) {
   out_.clear();
   if (!in_step_ || shown_.columns() != next.columns() || shown_.rows() != next.rows()) {
     shown_.Resize(next.columns(), next.rows());
@@ -73,7 +82,9 @@ const std::string& FrameWriter::Update(const Frame& next) {
     cleared_ = false;
     in_step_ = true;
   }
-  const bool clear = !cleared_ && next.size() > 0 && next.AllKnown();
+  const bool clear = next.size() > 0 && (must_clear_ || (!cleared_ && (shell_text_gone_ ||
+                                                                      next.AllKnown())));
+  must_clear_ = false;
   const bool cells_change = clear || AnyCellChanged(next);
   if (!cells_change && !CursorChanged(next.cursor)) return out_;
 
@@ -93,7 +104,7 @@ const std::string& FrameWriter::Update(const Frame& next) {
   return out_;
 }
 
-void FrameWriter::ClearScreen() {
+void TerminalWriter::ClearScreen() {
   out_ += kResetColours;
   out_ += kEraseDisplay;
   pen_fg_ = Colour::Default();
@@ -106,25 +117,28 @@ void FrameWriter::ClearScreen() {
     }
   }
   cleared_ = true;
+  shell_text_gone_ = true;
+  NoteDrawnRow(shown_.rows() - 1);
 }
 
-void FrameWriter::WriteCells(const Frame& next) {
+void TerminalWriter::WriteCells(const Frame& next) {
   for (int row = 0; row < next.rows(); ++row) {
     for (int column = 0; column < next.columns(); ++column) {
       const std::size_t index = next.IndexOf(column, row);
       if (!Changed(next, index)) continue;
-      const TermCell& cell = next.At(index);
+      const TermCell cell = next.Known(index) ? next.At(index) : TermCell{};
       MoveTo(column, row);
       SetPen(cell.fg, cell.bg);
       WriteGlyph(cell.glyph);
       shown_.Set(column, row, cell);
+      NoteDrawnRow(row);
       // Past the frame's last column the terminal may be waiting to wrap.
       if (++cursor_column_ >= next.columns()) cursor_position_known_ = false;
     }
   }
 }
 
-void FrameWriter::MoveTo(int column, int row) {
+void TerminalWriter::MoveTo(int column, int row) {
   if (cursor_position_known_ && cursor_row_ == row && cursor_column_ == column) return;
   // CUP: ESC [ row ; column H, the column left out when it is the first.
   const std::size_t cup_cost =
@@ -146,14 +160,8 @@ void FrameWriter::MoveTo(int column, int row) {
   WriteCursorPosition(column, row);
 }
 
-void FrameWriter::WriteCursorPosition(int column, int row) {
-  out_ += "\x1b[";
-  AppendDecimal(static_cast<std::uint32_t>(row + 1), out_);
-  if (column > 0) {
-    out_ += ';';
-    AppendDecimal(static_cast<std::uint32_t>(column + 1), out_);
-  }
-  out_ += 'H';
+void TerminalWriter::WriteCursorPosition(int column, int row) {
+  AppendCursorPosition(column, row, out_);
   cursor_column_ = column;
   cursor_row_ = row;
   cursor_position_known_ = true;
@@ -162,7 +170,7 @@ void FrameWriter::WriteCursorPosition(int column, int row) {
 // Writes the unchanged cells between the cursor and `column` again when that
 // takes fewer bytes than a move: they must be on screen already and in the
 // current colours.
-bool FrameWriter::RewriteGapCheaper(int column, std::size_t move_cost) {
+bool TerminalWriter::RewriteGapCheaper(int column, std::size_t move_cost) {
   if (column - cursor_column_ > kLongestRewrittenGap) return false;
   std::size_t cost = 0;
   for (int k = cursor_column_; k < column; ++k) {
@@ -178,7 +186,7 @@ bool FrameWriter::RewriteGapCheaper(int column, std::size_t move_cost) {
   return true;
 }
 
-void FrameWriter::SetPen(Colour fg, Colour bg) {
+void TerminalWriter::SetPen(Colour fg, Colour bg) {
   const bool fg_changes = !pen_known_ || !(fg == pen_fg_);
   const bool bg_changes = !pen_known_ || !(bg == pen_bg_);
   if (!fg_changes && !bg_changes) return;
@@ -196,13 +204,13 @@ void FrameWriter::SetPen(Colour fg, Colour bg) {
   pen_known_ = true;
 }
 
-void FrameWriter::WriteGlyph(char32_t glyph) {
+void TerminalWriter::WriteGlyph(char32_t glyph) {
   char bytes[4];
   const int length = AppendUtf8(SafeGlyph(glyph), bytes);
   out_.append(bytes, static_cast<std::size_t>(length));
 }
 
-void FrameWriter::PlaceCursor(const FrameCursor& cursor) {
+void TerminalWriter::PlaceCursor(const FrameCursor& cursor) {
   if (!cursor.visible) {
     if (cursor_visibility_ != CursorVisibility::kHidden) {
       out_ += kHideCursor;
@@ -213,6 +221,7 @@ void FrameWriter::PlaceCursor(const FrameCursor& cursor) {
   if (!cursor_position_known_ || cursor_column_ != cursor.column || cursor_row_ != cursor.row) {
     WriteCursorPosition(cursor.column, cursor.row);
   }
+  NoteDrawnRow(cursor.row);
   if (cursor_visibility_ != CursorVisibility::kShown) {
     out_ += kShowCursor;
     cursor_visibility_ = CursorVisibility::kShown;

@@ -1,4 +1,4 @@
-#include "term/frame_writer.h"
+#include "term/terminal_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ void ShowNineLabels(PresenterHarness& harness, int shift) {
   }
 }
 
-TEST(FrameWriterTest, FullRepaintShowsTheFrameAndNothingStaleAround) {
+TEST(TerminalWriterTest, FullRepaintShowsTheFrameAndNothingStaleAround) {
   PresenterHarness harness;
   harness.terminal.Feed("stale text everywhere\x1b[42;100Hmore stale");
   harness.ShowPictureScreen();
@@ -61,7 +61,7 @@ TEST(FrameWriterTest, FullRepaintShowsTheFrameAndNothingStaleAround) {
   EXPECT_EQ(harness.terminal.GlyphAt(0, 0), harness.frame.At(0, 0).glyph);
 }
 
-TEST(FrameWriterTest, UnchangedFrameWritesNothing) {
+TEST(TerminalWriterTest, UnchangedFrameWritesNothing) {
   PresenterHarness harness;
   harness.ShowPictureScreen();
   harness.Present();
@@ -72,7 +72,7 @@ TEST(FrameWriterTest, UnchangedFrameWritesNothing) {
   EXPECT_EQ(harness.Present(), "");
 }
 
-TEST(FrameWriterTest, OneCellChangeWritesAHandfulOfBytes) {
+TEST(TerminalWriterTest, OneCellChangeWritesAHandfulOfBytes) {
   PresenterHarness harness;
   harness.ShowPictureScreen();
   harness.Present();
@@ -85,7 +85,7 @@ TEST(FrameWriterTest, OneCellChangeWritesAHandfulOfBytes) {
   ExpectTerminalShowsFrame(harness);
 }
 
-TEST(FrameWriterTest, OnlyWrittenCellsAreDrawnUntilEveryCellIsKnown) {
+TEST(TerminalWriterTest, OnlyWrittenCellsAreDrawnUntilEveryCellIsKnown) {
   PresenterHarness harness;
   harness.terminal.Feed("user@host:~$ vistamere\r\n");
 
@@ -109,7 +109,7 @@ TEST(FrameWriterTest, OnlyWrittenCellsAreDrawnUntilEveryCellIsKnown) {
   ExpectTerminalShowsFrame(harness);
 }
 
-TEST(FrameWriterTest, InvalidateRedrawsEverythingOverForeignOutput) {
+TEST(TerminalWriterTest, InvalidateRedrawsEverythingOverForeignOutput) {
   PresenterHarness harness;
   harness.ShowPictureScreen();
   harness.Present();
@@ -122,7 +122,7 @@ TEST(FrameWriterTest, InvalidateRedrawsEverythingOverForeignOutput) {
   ExpectTerminalShowsFrame(harness);
 }
 
-TEST(FrameWriterTest, ScreenOfAnotherSizeIsDrawnAfresh) {
+TEST(TerminalWriterTest, ScreenOfAnotherSizeIsDrawnAfresh) {
   PresenterHarness harness;
   harness.ShowPictureScreen();
   harness.Present();
@@ -144,9 +144,9 @@ struct UpdateScenario {
   friend void PrintTo(const UpdateScenario& scenario, std::ostream* out) { *out << scenario.name; }
 };
 
-class FrameWriterScenarioTest : public ::testing::TestWithParam<UpdateScenario> {};
+class TerminalWriterScenarioTest : public ::testing::TestWithParam<UpdateScenario> {};
 
-TEST_P(FrameWriterScenarioTest, TerminalShowsTheNewFrame) {
+TEST_P(TerminalWriterScenarioTest, TerminalShowsTheNewFrame) {
   PresenterHarness harness;
   harness.ShowPictureScreen();
   ShowNineLabels(harness, 0);
@@ -209,14 +209,14 @@ const UpdateScenario kScenarios[] = {
      200000},
 };
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, FrameWriterScenarioTest, ::testing::ValuesIn(kScenarios),
+INSTANTIATE_TEST_SUITE_P(Scenarios, TerminalWriterScenarioTest, ::testing::ValuesIn(kScenarios),
                          [](const auto& p) { return std::string(p.param.name); });
 
-class FrameWriterRandomTest : public ::testing::TestWithParam<int> {};
+class TerminalWriterRandomTest : public ::testing::TestWithParam<int> {};
 
 // Parameter: how many columns and rows the terminal has beyond the screen;
 // at zero, writing the last column leaves the terminal waiting to wrap.
-TEST_P(FrameWriterRandomTest, TerminalKeepsShowingTheFrame) {
+TEST_P(TerminalWriterRandomTest, TerminalKeepsShowingTheFrame) {
   PresenterHarness harness(kColumns + GetParam(), kRows + GetParam());
   harness.ShowPictureScreen();
   harness.Present();
@@ -260,7 +260,7 @@ TEST_P(FrameWriterRandomTest, TerminalKeepsShowingTheFrame) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(TerminalMargins, FrameWriterRandomTest, ::testing::Values(0, 3));
+INSTANTIATE_TEST_SUITE_P(TerminalMargins, TerminalWriterRandomTest, ::testing::Values(0, 3));
 
 }  // namespace
 }  // namespace vistamere::term::testing

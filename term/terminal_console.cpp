@@ -1,0 +1,254 @@
+#include "term/terminal_console.h"
+
+#include <algorithm>
+#include <array>
+#include <system_error>
+
+#include "term/frame_compose.h"
+#include "term/load_progress.h"
+#include "term/too_small_notice.h"
+
+namespace vistamere::term {
+namespace {
+
+// Keyboard protocol flags: disambiguate, report releases, alternate keys,
+// all keys as escape codes.
+constexpr int kKeyboardFlags = 1 | 2 | 4 | 8;
+// Ctrl+L, which terminal programs take as a request to draw the screen anew.
+constexpr std::uint8_t kRedrawKey = 0x0C;
+
+bool IsRedrawKey(const InputRecord& record) {
+  return record.type == InputEventType::kKey && record.key.key_down &&
+         record.key.character == kRedrawKey &&
+         (record.key.control_state & (kLeftAltPressed | kRightAltPressed)) == 0;
+}
+
+}  // namespace
+
+TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window,
+                                 ColourMode colour_mode)
+    : port_(port),
+      window_(window),
+      colour_mode_(colour_mode),
+      screen_(std::max(port.Size().columns, 1), std::max(port.Size().rows, 1)) {}
+
+TerminalConsole::~TerminalConsole() {
+  if (cells_prepared_.valid()) cells_prepared_.wait();
+}
+
+void TerminalConsole::Start() {
+  decoder_.ExpectCursorReport(true);
+  Write(writer_.StartupQueries());
+  bool kitty_keyboard = false;
+  bool answered = false;
+  const auto deadline = port_.Now() + kQueryTimeout;
+  while (!answered && !lost_) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - port_.Now());
+    if (left.count() <= 0 || !port_.Wait(left)) break;
+    TakeNews();
+    ReadTerminal();
+    while (auto reply = decoder_.NextReply()) {
+      switch (reply->kind) {
+        case TerminalReply::Kind::kCursorPosition:
+          screen_.PlaceCursor(reply->second - 1, reply->first - 1);
+          break;
+        case TerminalReply::Kind::kKittyKeyboardFlags:
+          kitty_keyboard = true;
+          break;
+        case TerminalReply::Kind::kPrimaryDeviceAttributes:
+          answered = true;
+          break;
+      }
+    }
+    DrainDecodedInput();
+  }
+  decoder_.ExpectCursorReport(false);
+  if (kitty_keyboard) Write(writer_.PushKeyboardFlags(kKeyboardFlags));
+  ThrowIfLost();
+}
+
+bool TerminalConsole::GetScreenBufferInfo(ScreenBufferInfo& info) {
+  return screen_.GetScreenBufferInfo(info);
+}
+bool TerminalConsole::SetScreenBufferSize(int columns, int rows) {
+  return screen_.SetScreenBufferSize(columns, rows);
+}
+bool TerminalConsole::SetWindowInfo(const CellRect& window) {
+  return screen_.SetWindowInfo(window);
+}
+bool TerminalConsole::SetCursorPosition(int column, int row) {
+  return screen_.SetCursorPosition(column, row);
+}
+bool TerminalConsole::GetCursorInfo(CursorInfo& info) {
+  return screen_.GetCursorInfo(info);
+}
+bool TerminalConsole::SetCursorInfo(const CursorInfo& info) {
+  return screen_.SetCursorInfo(info);
+}
+bool TerminalConsole::WriteOutput(int column, int row, std::span<const Cell> cells) {
+  return screen_.WriteOutput(column, row, cells);
+}
+bool TerminalConsole::FillOutputCharacter(std::uint8_t character, int count, int column,
+                                          int row) {
+  return screen_.FillOutputCharacter(character, count, column, row);
+}
+bool TerminalConsole::FillOutputAttribute(std::uint8_t attribute, int count, int column,
+                                          int row) {
+  return screen_.FillOutputAttribute(attribute, count, column, row);
+}
+bool TerminalConsole::ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
+                                         Cell fill) {
+  return screen_.ScrollScreenBuffer(source, dest_column, dest_row, fill);
+}
+
+bool TerminalConsole::PeekInput(InputRecord& record) {
+  if (screen_.pending_input() == 0) WaitForInput();
+  return screen_.PeekInput(record);
+}
+
+bool TerminalConsole::ReadInput(InputRecord& record) {
+  return screen_.ReadInput(record);
+}
+
+void TerminalConsole::Sleep(int milliseconds) {
+  if (milliseconds > 0) port_.Sleep(std::chrono::milliseconds(milliseconds));
+}
+
+void TerminalConsole::SetTitle(const std::string& title) {
+  Write(writer_.Title(title));
+}
+
+void TerminalConsole::ShowLoadProgress(const std::string& name, int percent) {
+  if (percent < 0) {
+    // The next screen shown no longer has the line.
+    load_started_.reset();
+    progress_.reset();
+    return;
+  }
+  const auto now = port_.Now();
+  if (!load_started_) load_started_ = now;
+  if (now - *load_started_ < kProgressDelay) return;
+  if (progress_ && progress_->percent == percent) return;
+  progress_ = LoadProgress{name, percent};
+  // Called from inside a decoder: a lost terminal is only noted here.
+  Present(false);
+}
+
+void TerminalConsole::WaitForInput() {
+  while (screen_.pending_input() == 0) {
+    ThrowIfLost();
+    TakeNews();
+    Present(true);
+    PrepareCellsWhileWaiting();
+    if (decoder_.HasIncompleteSequence()) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(escape_deadline_ - port_.Now());
+      if (left.count() <= 0 || !port_.Wait(left)) {
+        // Nothing more came in time: what is pending is keys of its own.
+        decoder_.FlushPending();
+        DrainDecodedInput();
+        continue;
+      }
+    } else {
+      port_.Wait(std::chrono::milliseconds(-1));
+    }
+    ReadTerminal();
+    while (decoder_.NextReply()) {
+      // Late answers to start-up queries carry nothing we still need.
+    }
+    DrainDecodedInput();
+  }
+}
+
+void TerminalConsole::TakeNews() {
+  const TerminalNews news = port_.TakeNews();
+  // Back from a stop, the terminal was the shell's: anything may be on it.
+  if (news.continued) {
+    writer_.Repaint();
+  } else if (news.resized) {
+    writer_.Invalidate();
+  }
+}
+
+void TerminalConsole::Present(bool render_picture) {
+  const TerminalSize size = port_.Size();
+  const bool fits =
+      size.columns == 0 || (size.columns >= screen_.columns() && size.rows >= screen_.rows());
+  if (!fits) {
+    // Ask the terminal to grow (many ignore it; the notice tells the user
+    // what to do then).
+    if (!too_small_) Write(writer_.RequestSize(screen_.columns(), screen_.rows()));
+    too_small_ = true;
+    ComposeTooSmallNotice(size.columns, size.rows, screen_.columns(), screen_.rows(), frame_);
+  } else {
+    too_small_ = false;
+    if (render_picture && window_.area && window_.picture_version != picture_version_ &&
+        window_.canvas.width > 0) {
+      if (cells_prepared_.valid()) cells_prepared_.wait();
+      picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
+                                    window_.area->bottom - window_.area->top + 1, colour_mode_);
+      picture_version_ = window_.picture_version;
+    }
+    ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_);
+    if (progress_) {
+      DrawLoadProgress(progress_->name, progress_->percent, screen_.cursor_row(), frame_);
+      frame_.cursor.visible = false;
+    }
+  }
+  const std::string& bytes = writer_.Update(frame_);
+  if (!bytes.empty()) Write(bytes);
+}
+
+void TerminalConsole::ReadTerminal() {
+  std::array<std::uint8_t, 4096> buffer;
+  for (;;) {
+    const TerminalRead read = port_.Read(buffer);
+    if (read.gone) {
+      lost_ = true;
+      return;
+    }
+    if (read.count == 0) return;
+    decoder_.Feed(buffer.data(), read.count);
+    // A sequence cut short gets the whole timeout from its last bytes on.
+    if (decoder_.HasIncompleteSequence()) escape_deadline_ = port_.Now() + kEscapeTimeout;
+    if (read.count < buffer.size()) return;
+  }
+}
+
+void TerminalConsole::DrainDecodedInput() {
+  InputRecord record;
+  while (decoder_.Next(record)) {
+    if (IsRedrawKey(record)) writer_.Repaint();
+    screen_.PushInput(record);
+  }
+}
+
+void TerminalConsole::Write(std::string_view bytes) {
+  if (lost_) return;
+  if (!port_.Write(bytes)) {
+    lost_ = true;
+    return;
+  }
+  std::string restore = writer_.RestoreBytes();
+  if (restore != restore_bytes_) {
+    restore_bytes_ = std::move(restore);
+    port_.SetRestoreBytes(restore_bytes_);
+  }
+}
+
+void TerminalConsole::ThrowIfLost() const {
+  if (lost_) throw TerminalLost();
+}
+
+void TerminalConsole::PrepareCellsWhileWaiting() {
+  if (cells_preparing_) return;
+  cells_preparing_ = true;
+  try {
+    cells_prepared_ = std::async(std::launch::async, PreparePictureCells);
+  } catch (const std::system_error&) {
+    // No thread to spare: the first picture takes a little longer.
+  }
+}
+
+}  // namespace vistamere::term

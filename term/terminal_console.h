@@ -1,0 +1,115 @@
+// The console device of a terminal. It keeps the screen model the console
+// writes into and runs the one loop of a key wait: show the composed screen,
+// wait for the terminal, decode what it sent into key events. It also does
+// what the tool libraries ask of the platform (title, load progress).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "console/console_device.h"
+#include "console/screen_buffer.h"
+#include "term/colour.h"
+#include "term/frame.h"
+#include "term/key_decoder.h"
+#include "term/picture_cells.h"
+#include "term/terminal_port.h"
+#include "term/terminal_writer.h"
+#include "toollibs/graphics_window.h"
+#include "toollibs/tool_host.h"
+
+namespace vistamere::term {
+
+// The terminal has gone away (hung up, closed): nobody is left to type a key.
+class TerminalLost : public std::runtime_error {
+ public:
+  TerminalLost() : std::runtime_error("the terminal has gone away") {}
+};
+
+class TerminalConsole final : public ConsoleDevice, public ToolHost {
+ public:
+  // A lone Esc waits this long for more bytes before it counts as the Esc
+  // key (and a sequence cut short, before it is dropped).
+  static constexpr std::chrono::milliseconds kEscapeTimeout{40};
+  // How long start-up waits for the terminal to answer its queries.
+  static constexpr std::chrono::milliseconds kQueryTimeout{300};
+  // A load shorter than this shows no progress at all.
+  static constexpr std::chrono::milliseconds kProgressDelay{150};
+
+  // The screen starts at the terminal's size.
+  TerminalConsole(TerminalPort& port, GraphicsWindow& window, ColourMode colour_mode);
+  ~TerminalConsole() override;
+  TerminalConsole(const TerminalConsole&) = delete;
+  TerminalConsole& operator=(const TerminalConsole&) = delete;
+
+  // Asks the terminal where its cursor stands and which keyboard protocol
+  // it speaks, and places the screen's cursor there. Keys typed meanwhile
+  // are kept. Throws TerminalLost.
+  void Start();
+
+  bool GetScreenBufferInfo(ScreenBufferInfo& info) override;
+  bool SetScreenBufferSize(int columns, int rows) override;
+  bool SetWindowInfo(const CellRect& window) override;
+  bool SetCursorPosition(int column, int row) override;
+  bool GetCursorInfo(CursorInfo& info) override;
+  bool SetCursorInfo(const CursorInfo& info) override;
+  bool WriteOutput(int column, int row, std::span<const Cell> cells) override;
+  bool FillOutputCharacter(std::uint8_t character, int count, int column, int row) override;
+  bool FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) override;
+  bool ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
+                          Cell fill) override;
+  // With no input queued, shows the screen and waits for the terminal until
+  // a key event comes. Throws TerminalLost.
+  bool PeekInput(InputRecord& record) override;
+  bool ReadInput(InputRecord& record) override;
+  void Sleep(int milliseconds) override;
+
+  void SetTitle(const std::string& title) override;
+  void ShowLoadProgress(const std::string& name, int percent) override;
+
+  const ScreenBuffer& screen() const { return screen_; }
+
+ private:
+  struct LoadProgress {
+    std::string name;
+    int percent = 0;
+  };
+
+  void WaitForInput();
+  void TakeNews();
+  // Shows the screen, or the too-small notice when the terminal is smaller.
+  // `render_picture`: picture cells are made afresh when the picture changed.
+  void Present(bool render_picture);
+  void ReadTerminal();
+  void DrainDecodedInput();
+  void Write(std::string_view bytes);
+  void ThrowIfLost() const;
+  // The cell renderer gets ready while the user types the file name.
+  void PrepareCellsWhileWaiting();
+
+  TerminalPort& port_;
+  GraphicsWindow& window_;
+  ColourMode colour_mode_;
+  ScreenBuffer screen_;
+  KeyDecoder decoder_;
+  TerminalWriter writer_;
+  Frame frame_;
+  std::string restore_bytes_;
+  bool lost_ = false;
+  bool too_small_ = false;
+  TerminalPort::Clock::time_point escape_deadline_{};
+
+  bool cells_preparing_ = false;
+  std::future<void> cells_prepared_;
+  PictureCellGrid picture_;
+  std::uint64_t picture_version_ = ~std::uint64_t{0};
+
+  std::optional<TerminalPort::Clock::time_point> load_started_;
+  std::optional<LoadProgress> progress_;
+};
+
+}  // namespace vistamere::term

@@ -1,0 +1,97 @@
+// Every byte the program sends to a terminal is made here: the frames (only
+// what changed, in one synchronized update), the start-up queries, the
+// keyboard protocol, the window title and size request, and the bytes that
+// give the terminal back. The writer keeps a model of what the terminal
+// shows (cells, cursor, colours) and every sequence it makes keeps that
+// model true, so nothing ever needs a full repaint but a resize or the
+// user's own request.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "term/frame.h"
+
+namespace vistamere::term {
+
+class TerminalWriter {
+ public:
+  // The bytes that make the terminal show `next`: only the cells that differ
+  // from what it shows, inside synchronized output (mode 2026) with the
+  // cursor hidden while cells change, colours reset at the end, then the
+  // cursor placed and shown if `next` has it visible. Empty when nothing
+  // changes. Cells `next` does not know are left as the terminal has them,
+  // unless this writer drew them: those become blank again.
+  // The screen is cleared (and everything outside the frame with it) the
+  // first time every cell of a frame is known, never before, so the shell's
+  // text stays until the program clears the screen.
+  // The returned string lives until the next call.
+  const std::string& Update(const Frame& next);
+
+  // Forgets what the terminal shows (after a resize): the next update draws
+  // every known cell again, clearing first when every cell is known or when
+  // the shell's text is gone already.
+  void Invalidate();
+  // Forgets what the terminal shows and clears it at the next update, which
+  // then draws every known cell: for the user's own request to clean the
+  // screen, and after the terminal was someone else's for a while.
+  void Repaint();
+
+  // Asks for the cursor position, the kitty keyboard flags and then the
+  // primary device attributes, which every terminal answers.
+  const std::string& StartupQueries();
+  // Switches on the kitty keyboard protocol with `flags`; the restore bytes
+  // switch it off again.
+  const std::string& PushKeyboardFlags(int flags);
+  // Asks the terminal to take the given size (xterm's window operation).
+  const std::string& RequestSize(int columns, int rows);
+  // Sets the window title; control characters in it become '?'.
+  const std::string& Title(std::string_view utf8);
+
+  // The bytes that give the terminal back: any sequence cut short is ended,
+  // the keyboard protocol popped, synchronized output ended, colours reset,
+  // the cursor shown and put at the start of the line below everything this
+  // writer drew. The screen's contents and the title stay.
+  std::string RestoreBytes() const;
+
+ private:
+  enum class CursorVisibility { kUnknown, kShown, kHidden };
+
+  bool Changed(const Frame& next, std::size_t index) const;
+  bool AnyCellChanged(const Frame& next) const;
+  bool CursorChanged(const FrameCursor& cursor) const;
+  void ForgetTerminalState();
+  void ClearScreen();
+  void MoveTo(int column, int row);
+  void WriteCursorPosition(int column, int row);
+  bool RewriteGapCheaper(int column, std::size_t move_cost);
+  void SetPen(Colour fg, Colour bg);
+  void WriteGlyph(char32_t glyph);
+  void WriteCells(const Frame& next);
+  void PlaceCursor(const FrameCursor& cursor);
+  void NoteDrawnRow(int row) {
+    if (row > lowest_drawn_row_) lowest_drawn_row_ = row;
+  }
+
+  Frame shown_;             // what the terminal shows; known: drawn by this writer
+  bool in_step_ = false;    // shown_ describes the terminal
+  bool cleared_ = false;    // the screen was cleared since the terminal was last forgotten
+  bool must_clear_ = false; // the next update clears whatever it draws
+  bool shell_text_gone_ = false;  // the screen was cleared at least once
+
+  // The terminal's state as far as it is known.
+  int cursor_column_ = 0;
+  int cursor_row_ = 0;
+  bool cursor_position_known_ = false;
+  CursorVisibility cursor_visibility_ = CursorVisibility::kUnknown;
+  Colour pen_fg_;
+  Colour pen_bg_;
+  bool pen_known_ = false;
+
+  int lowest_drawn_row_ = -1;  // 0-based: the lowest row drawn on or the cursor stood on; -1: none
+  bool keyboard_flags_pushed_ = false;
+
+  std::string out_;
+};
+
+}  // namespace vistamere::term

@@ -1,0 +1,69 @@
+// The writer's bytes other than frames: queries, keyboard protocol, title,
+// size request and the way back.
+#include <cstdint>
+
+#include "term/escape_sequences.h"
+#include "term/terminal_writer.h"
+
+namespace vistamere::term {
+
+using namespace escape;
+
+const std::string& TerminalWriter::StartupQueries() {
+  // Cursor position report, kitty keyboard flags, primary device attributes.
+  out_ = "\x1b[6n\x1b[?u\x1b[c";
+  return out_;
+}
+
+const std::string& TerminalWriter::PushKeyboardFlags(int flags) {
+  out_ = "\x1b[>";
+  AppendDecimal(static_cast<std::uint32_t>(flags), out_);
+  out_ += 'u';
+  keyboard_flags_pushed_ = true;
+  return out_;
+}
+
+const std::string& TerminalWriter::RequestSize(int columns, int rows) {
+  out_ = "\x1b[8;";
+  AppendDecimal(static_cast<std::uint32_t>(rows), out_);
+  out_ += ';';
+  AppendDecimal(static_cast<std::uint32_t>(columns), out_);
+  out_ += 't';
+  return out_;
+}
+
+const std::string& TerminalWriter::Title(std::string_view utf8) {
+  out_ = "\x1b]0;";
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<std::uint8_t>(utf8[i]);
+    // C0 controls, DEL, and C1 controls in their UTF-8 form would end or
+    // change the title string.
+    if (byte < 0x20 || byte == 0x7F) {
+      out_ += '?';
+    } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+               static_cast<std::uint8_t>(utf8[i + 1]) >= 0x80 &&
+               static_cast<std::uint8_t>(utf8[i + 1]) <= 0x9F) {
+      out_ += '?';
+      ++i;
+    } else {
+      out_ += static_cast<char>(byte);
+    }
+  }
+  out_ += '\x07';
+  return out_;
+}
+
+std::string TerminalWriter::RestoreBytes() const {
+  std::string bytes = kCancel;
+  if (keyboard_flags_pushed_) bytes += "\x1b[<u";
+  bytes += kEndSynchronized;
+  bytes += kResetColours;
+  bytes += kShowCursor;
+  if (lowest_drawn_row_ >= 0) {
+    AppendCursorPosition(0, lowest_drawn_row_, bytes);
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
+}  // namespace vistamere::term
