@@ -64,7 +64,8 @@ void TerminalConsole::Start() {
     DrainDecodedInput();
   }
   decoder_.ExpectCursorReport(false);
-  if (kitty_keyboard) Write(writer_.PushKeyboardFlags(kKeyboardFlags));
+  kitty_keyboard_ = kitty_keyboard;
+  if (kitty_keyboard_) Write(writer_.PushKeyboardFlags(kKeyboardFlags));
   ThrowIfLost();
 }
 
@@ -169,6 +170,7 @@ void TerminalConsole::TakeNews() {
   } else if (news.resized) {
     writer_.Invalidate();
   }
+  if (news.given_back && kitty_keyboard_) Write(writer_.PushKeyboardFlags(kKeyboardFlags));
 }
 
 void TerminalConsole::Present(bool render_picture) {

@@ -101,6 +101,7 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   std::string restore_bytes_;
   bool lost_ = false;
   bool too_small_ = false;
+  bool kitty_keyboard_ = false;  // the terminal speaks the kitty keyboard protocol
   TerminalPort::Clock::time_point escape_deadline_{};
 
   bool cells_preparing_ = false;

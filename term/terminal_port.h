@@ -22,6 +22,9 @@ struct TerminalSize {
 struct TerminalNews {
   bool resized = false;
   bool continued = false;  // the program was stopped and runs again
+  // The terminal was given back meanwhile (the restore bytes were written)
+  // and is taken again: what they undid must be done again.
+  bool given_back = false;
 };
 
 // Outcome of a read: the bytes that were there, or the terminal is gone

@@ -45,6 +45,7 @@ struct SignalBlock {
   std::atomic<bool> ours{false};
   std::atomic<bool> resized{false};
   std::atomic<bool> continued{false};
+  std::atomic<bool> given_back{false};
 };
 
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
@@ -79,7 +80,7 @@ void GiveTerminalBack() {
 void TakeTerminal() {
   if (!g_signals.wanted.load()) return;
   if (::tcgetpgrp(g_signals.input_fd) != ::getpgrp()) return;
-  g_signals.ours.store(true);
+  if (!g_signals.ours.exchange(true)) g_signals.given_back.store(true);
   ::tcsetattr(g_signals.input_fd, TCSANOW, &g_signals.raw);
 }
 
@@ -297,7 +298,8 @@ TerminalNews TtySession::TakeNews() {
   char drain[64];
   while (::read(g_signals.wake_pipe[0], drain, sizeof drain) > 0) {
   }
-  return {g_signals.resized.exchange(false), g_signals.continued.exchange(false)};
+  return {g_signals.resized.exchange(false), g_signals.continued.exchange(false),
+          g_signals.given_back.exchange(false)};
 }
 
 TerminalSize TtySession::Size() {

@@ -9,7 +9,7 @@
 #include "term/frame.h"
 #include "term/frame_compose.h"
 #include "term/terminal_writer.h"
-#include "terminal_screen.h"
+#include "tests/support/terminal_screen.h"
 #include "toollibs/graphics_window.h"
 
 namespace vistamere::term::testing {

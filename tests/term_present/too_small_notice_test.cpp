@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "term/terminal_writer.h"
-#include "terminal_screen.h"
+#include "tests/support/terminal_screen.h"
 
 namespace vistamere::term::testing {
 namespace {

@@ -1,6 +1,8 @@
-#include "terminal_screen.h"
+#include "tests/support/terminal_screen.h"
 
 #include <cstdio>
+
+#include "console/code_page_437.h"
 
 namespace vistamere::term::testing {
 namespace {
@@ -73,6 +75,53 @@ int TerminalScreen::OnTermProp(VTermProp prop, VTermValue* value, void* self) {
 
 void TerminalScreen::Feed(std::string_view bytes) {
   vterm_input_write(vterm_, bytes.data(), bytes.size());
+}
+
+void TerminalScreen::Resize(int columns, int rows) {
+  vterm_set_size(vterm_, rows, columns);
+}
+
+std::string TerminalScreen::TakeAnswers() {
+  std::string answers(vterm_output_get_buffer_current(vterm_), '\0');
+  answers.resize(vterm_output_read(vterm_, answers.data(), answers.size()));
+  return answers;
+}
+
+int TerminalScreen::columns() const {
+  int rows = 0;
+  int columns = 0;
+  vterm_get_size(vterm_, &rows, &columns);
+  return columns;
+}
+
+int TerminalScreen::rows() const {
+  int rows = 0;
+  int columns = 0;
+  vterm_get_size(vterm_, &rows, &columns);
+  return rows;
+}
+
+std::string TerminalScreen::RowText(int row) const {
+  std::string text;
+  for (int column = 0; column < columns(); ++column) {
+    char bytes[4];
+    text.append(bytes, static_cast<std::size_t>(AppendUtf8(GlyphAt(column, row), bytes)));
+  }
+  return text;
+}
+
+std::string TerminalScreen::Snapshot() const {
+  std::string snapshot;
+  for (int row = 0; row < rows(); ++row) {
+    for (int column = 0; column < columns(); ++column) {
+      snapshot += DescribeCell(column, row);
+      snapshot += '|';
+    }
+    snapshot += '\n';
+  }
+  snapshot += "cursor " + std::to_string(cursor_row()) + "," + std::to_string(cursor_column()) +
+              (cursor_visible_ ? " shown" : " hidden");
+  return snapshot;
 }
 
 VTermScreenCell TerminalScreen::CellAt(int column, int row) const {

@@ -19,6 +19,17 @@ class TerminalScreen {
   TerminalScreen& operator=(const TerminalScreen&) = delete;
 
   void Feed(std::string_view bytes);
+  void Resize(int columns, int rows);
+  // What the terminal would send back for the queries it was fed (cursor
+  // position, device attributes); taken once.
+  std::string TakeAnswers();
+
+  int columns() const;
+  int rows() const;
+  // One row's glyphs, as UTF-8.
+  std::string RowText(int row) const;
+  // Every cell's glyph and colours and the cursor, for comparing two screens.
+  std::string Snapshot() const;
 
   char32_t GlyphAt(int column, int row) const;  // 0-based
   // Whether the terminal's colour of a cell is `expected`, as the SGR that

@@ -1,0 +1,217 @@
+// The terminal console device with a scripted terminal and clock: key
+// timing, load progress, resizes, redraw requests, start-up answers mixed
+// with keys, and a terminal that goes away.
+#include "term/terminal_console.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "console/text_console.h"
+#include "driver/win_main.h"
+#include "fake_terminal.h"
+#include "toollibs/tool_libraries_impl.h"
+
+namespace vistamere::term::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr int kColumns = 102;
+constexpr int kRows = 40;
+
+// The device and a text console over it, on a terminal of the screen's size.
+struct DeviceOnTerminal {
+  FakeTerminal terminal{kColumns, kRows};
+  GraphicsWindow window;
+  TerminalConsole device{terminal, window, ColourMode::kTrueColor};
+  TextConsole console{device};
+
+  // Every key string until the script runs out.
+  std::vector<Text> Keys() {
+    std::vector<Text> keys;
+    try {
+      for (;;) keys.push_back(console.WaitKey());
+    } catch (const ScriptEnded&) {
+    }
+    return keys;
+  }
+};
+
+// Runs the whole program on the device until the terminal's script runs
+// out; returns what the terminal shows then.
+std::string RunProgram(FakeTerminal& terminal) {
+  GraphicsWindow window;
+  TerminalConsole device(terminal, window, ColourMode::kTrueColor);
+  device.Start();
+  ToolLibraries tools(window, &device);
+  TextConsole console(device);
+  ProgramServices services{console, tools, tools};
+  EXPECT_THROW(vistamere::RunProgram(services, 0), ScriptEnded);
+  return terminal.screen().Snapshot();
+}
+
+// The rows (and the cursor line) where two snapshots differ, shortened.
+std::string Differences(const std::string& shown, const std::string& expected) {
+  std::istringstream shown_lines(shown);
+  std::istringstream expected_lines(expected);
+  std::string report;
+  std::string a;
+  std::string b;
+  for (int row = 0; std::getline(shown_lines, a) && std::getline(expected_lines, b); ++row) {
+    if (a != b) {
+      std::size_t at = 0;
+      while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+      report += "row " + std::to_string(row) + " from cell text " + std::to_string(at) +
+                ": shown " + a.substr(at, 80) + " / expected " + b.substr(at, 80) + "\n";
+    }
+  }
+  return report;
+}
+
+std::string Trimmed(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+TEST(TerminalConsoleTest, KeysAsTheyArrive) {
+  const Text up = {'\0', 0x48};
+  const struct {
+    const char* name;
+    std::vector<std::pair<int, std::string>> bytes;  // at milliseconds
+    std::vector<Text> keys;
+  } kCases[] = {
+      {"sequence at once", {{10, "\x1b[A"}}, {up}},
+      {"sequence split, rest 39 ms later", {{10, "\x1b"}, {49, "[A"}}, {up}},
+      {"sequence split, rest 40 ms later", {{10, "\x1b"}, {50, "[A"}}, {"\x1b", "[", "A"}},
+      {"Esc alone", {{10, "\x1b"}}, {"\x1b"}},
+      {"Ctrl+L is a key too", {{10, "\x0c"}}, {"\x0c"}},
+      {"answers among keys", {{10, "a\x1b[?62;22c\x1b[12;5Rb"}}, {"a", "b"}},
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.name);
+    DeviceOnTerminal run;
+    for (const auto& [at, bytes] : test.bytes) run.terminal.SendAt(milliseconds(at), bytes);
+    EXPECT_EQ(run.Keys(), test.keys);
+  }
+}
+
+TEST(TerminalConsoleTest, LoadProgressShowsOnlyAfterItsDelayAndGoesAway) {
+  for (const int later : {149, 150}) {
+    SCOPED_TRACE(later);
+    DeviceOnTerminal run;
+    run.console.PrintText("Enter file name: big.png");
+    run.console.PrintNewline();
+
+    run.device.ShowLoadProgress("big.png", 0);
+    run.terminal.Advance(milliseconds(later));
+    run.device.ShowLoadProgress("big.png", 42);
+    const bool shown = run.terminal.screen().RowText(1).starts_with(" Loading big.png ... 42% ");
+    EXPECT_EQ(shown, later >= TerminalConsole::kProgressDelay.count());
+
+    run.device.ShowLoadProgress("big.png", -1);
+    run.terminal.SendAt(run.terminal.elapsed() + milliseconds(5), "x");
+    EXPECT_EQ(run.Keys(), std::vector<Text>{"x"});
+    EXPECT_EQ(Trimmed(run.terminal.screen().RowText(0)), "Enter file name: big.png");
+    EXPECT_EQ(Trimmed(run.terminal.screen().RowText(1)), "");
+  }
+}
+
+// Keys typed at the start, in each of the program's waits.
+const struct Moment {
+  const char* name;
+  const char* keys;
+} kMoments[] = {
+    {"file prompt", "ab"},
+    {"viewer", "\rX"},
+    {"quit prompt", "\rXQ"},
+};
+
+TEST(TerminalConsoleTest, TooSmallAndLargeEnoughAgainShowsTheSameScreen) {
+  for (const Moment& moment : kMoments) {
+    SCOPED_TRACE(moment.name);
+    FakeTerminal reference(kColumns, kRows);
+    reference.SendAt(milliseconds(10), moment.keys);
+    const std::string expected = RunProgram(reference);
+
+    FakeTerminal terminal(kColumns, kRows);
+    terminal.SendAt(milliseconds(10), moment.keys);
+    terminal.ResizeAt(milliseconds(1000), 80, 24);
+    terminal.ResizeAt(milliseconds(2000), kColumns + 3, kRows);
+    terminal.ResizeAt(milliseconds(2000), kColumns, kRows);
+    const std::string shown = RunProgram(terminal);
+
+    EXPECT_NE(terminal.written().find("Vistamere needs a terminal"), std::string::npos);
+    EXPECT_EQ(shown.find("enlarge"), std::string::npos);
+    EXPECT_EQ(Differences(shown, expected), "");
+  }
+}
+
+TEST(TerminalConsoleTest, RedrawRequestsCleanForeignOutput) {
+  const struct {
+    const char* name;
+    void (*request)(FakeTerminal&);
+  } kRequests[] = {
+      {"Ctrl+L", [](FakeTerminal& t) { t.SendAt(milliseconds(2000), "\x0c"); }},
+      {"continued after Ctrl+Z", [](FakeTerminal& t) { t.ContinueAt(milliseconds(2000), true); }},
+      {"continued after a stop", [](FakeTerminal& t) { t.ContinueAt(milliseconds(2000), false); }},
+  };
+  for (const Moment& moment : kMoments) {
+    FakeTerminal reference(kColumns, kRows);
+    reference.SendAt(milliseconds(10), moment.keys);
+    const std::string expected = RunProgram(reference);
+    for (const auto& request : kRequests) {
+      // At the quit prompt Ctrl+L is a key like any other: it ends the program.
+      if (std::string_view(moment.name) == "quit prompt" && request.name == kRequests[0].name) {
+        continue;
+      }
+      SCOPED_TRACE(std::string(moment.name) + ", " + request.name);
+      FakeTerminal terminal(kColumns, kRows);
+      terminal.SendAt(milliseconds(10), moment.keys);
+      terminal.ForeignOutputAt(milliseconds(1000), "\x1b[0m\x1b[20;30Hsomebody else\r\n\x1b[31mwrote");
+      request.request(terminal);
+      EXPECT_EQ(Differences(RunProgram(terminal), expected), "");
+    }
+  }
+}
+
+TEST(TerminalConsoleTest, StartUpAnswersMixedWithKeysKeepTheKeys) {
+  DeviceOnTerminal run;
+  run.terminal.AnswerQueries(false);
+  // The user types while the terminal answers: cursor on row 5, the kitty
+  // keyboard protocol, then the device attributes that end the wait.
+  run.terminal.SendAt(milliseconds(5), "a\x1b[5;1R\x1b[?0ub\x1b[?62;22c");
+  run.terminal.SendAt(milliseconds(400), "c\x1b[?62;22cd\r");
+  run.device.Start();
+
+  run.console.PrintText("Enter file name: ");
+  EXPECT_EQ(run.console.LineInput(), "abcd");
+  // The screen was last shown while the line waited for "cd".
+  EXPECT_TRUE(run.terminal.screen().RowText(4).starts_with("Enter file name: ab "));
+  // The keyboard protocol was switched on, and is switched off on the way out.
+  EXPECT_NE(run.terminal.written().find("\x1b[>15u"), std::string::npos);
+  EXPECT_NE(run.terminal.restore_bytes().find("\x1b[<u"), std::string::npos);
+}
+
+TEST(TerminalConsoleTest, ATerminalThatGoesAwayEndsTheRun) {
+  DeviceOnTerminal run;
+  run.terminal.SendAt(milliseconds(5), "a");
+  run.terminal.HangUpAt(milliseconds(10));
+  EXPECT_EQ(run.console.WaitKey(), "a");
+  EXPECT_THROW(run.console.WaitKey(), TerminalLost);
+
+  FakeTerminal terminal(kColumns, kRows);
+  terminal.SendAt(milliseconds(5), "half typed");
+  terminal.HangUpAt(milliseconds(10));
+  GraphicsWindow window;
+  TerminalConsole device(terminal, window, ColourMode::kTrueColor);
+  ToolLibraries tools(window, &device);
+  TextConsole console(device);
+  ProgramServices services{console, tools, tools};
+  EXPECT_THROW(vistamere::RunProgram(services, 0), TerminalLost);
+}
+
+}  // namespace
+}  // namespace vistamere::term::testing
