@@ -228,15 +228,14 @@ void TerminalConsole::DrainDecodedInput() {
 
 void TerminalConsole::Write(std::string_view bytes) {
   if (lost_) return;
-  if (!port_.Write(bytes)) {
-    lost_ = true;
-    return;
-  }
+  // The writer's model already has these bytes in it: a signal in the middle
+  // of the write gives back the terminal they leave behind.
   std::string restore = writer_.RestoreBytes();
   if (restore != restore_bytes_) {
     restore_bytes_ = std::move(restore);
     port_.SetRestoreBytes(restore_bytes_);
   }
+  if (!port_.Write(bytes)) lost_ = true;
 }
 
 void TerminalConsole::ThrowIfLost() const {

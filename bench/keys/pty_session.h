@@ -23,6 +23,8 @@ class PtySession {
   PtySession& operator=(const PtySession&) = delete;
 
   pid_t pid() const { return pid_; }
+  // The terminal's controlling side; its settings are the program's terminal's.
+  int master() const { return master_; }
   Clock::time_point started() const { return started_; }
 
   void Write(const std::string& bytes);

@@ -2,7 +2,11 @@
 // exit code and the terminal given back.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tmux_session.h"
 
@@ -115,6 +119,30 @@ TEST(EndToEnd, LabelsFollowTheViewpointAndOnlyLabelsShowThroughThePicture) {
   for (const Label& label : kInitialLabels) {
     EXPECT_TRUE(tmux.WaitForTextAt(label.row, label.column, label.text)) << label.text;
   }
+  tmux.Type("Qx");
+  EXPECT_TRUE(tmux.WaitForText("EXIT=0 icanon echo END"));
+}
+
+TEST(EndToEnd, CtrlLCleansWhatAnotherProgramWroteOverTheScreen) {
+  TmuxSession tmux(102, 40);
+  tmux.RunCommand(ProgramThenReport());
+  ASSERT_TRUE(tmux.WaitForText("Enter file name: "));
+  tmux.Press("Enter");
+  ASSERT_TRUE(tmux.WaitForTextAt(28, 46, "pitcher"));
+  const std::vector<std::string> before = tmux.Screen();
+
+  // Another program writes straight to the terminal, over the picture.
+  const std::string tty = tmux.Format("#{pane_tty}");
+  ASSERT_EQ(std::system(("printf '\\033[20;30Hsomebody else wrote here\\n' >" + tty).c_str()), 0);
+  ASSERT_TRUE(tmux.WaitForText("somebody else wrote here"));
+
+  tmux.Press("C-l");
+  ASSERT_TRUE(tmux.WaitForTextAt(28, 46, "pitcher"));
+  for (int tries = 0; tries < 100 && tmux.Screen() != before; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(tmux.Screen(), before);
+  EXPECT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-80 ")) << "Ctrl+L moves nothing";
   tmux.Type("Qx");
   EXPECT_TRUE(tmux.WaitForText("EXIT=0 icanon echo END"));
 }
