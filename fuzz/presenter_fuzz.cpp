@@ -1,7 +1,8 @@
 // Random console cells, graphics window (area, holes, notice) and picture
-// composed into frames and written one after another, with resizes and
-// invalidations between them, and the too-small notice at random sizes:
-// nothing written may carry a control byte outside its own CSI sequence.
+// composed into frames, the load progress line drawn over some of them, and
+// written one after another by one writer, with resizes, invalidations,
+// repaints and too-small notices of random sizes between them: nothing
+// written may carry a control byte outside its own CSI sequence.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "fuzz/terminal_output_check.h"
 #include "term/frame.h"
 #include "term/frame_compose.h"
+#include "term/load_progress.h"
 #include "term/terminal_writer.h"
 #include "term/picture_cells.h"
 #include "term/too_small_notice.h"
@@ -101,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool have_picture = false;
 
   for (int step = 0; step < 6 && input.remaining_bytes() > 0; ++step) {
-    switch (input.ConsumeIntegralInRange(0, 5)) {
+    switch (input.ConsumeIntegralInRange(0, 6)) {
       case 0:
         screen.SetScreenBufferSize(input.ConsumeIntegralInRange(1, 110),
                                    input.ConsumeIntegralInRange(1, 45));
@@ -120,10 +122,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 4: {
         const int columns = input.ConsumeIntegralInRange(-1, 300);
         const int rows = input.ConsumeIntegralInRange(-1, 100);
-        Check(term::TooSmallNotice(columns, rows, 102, 40), "too-small notice");
-        writer.Invalidate();
+        term::Frame notice;
+        term::ComposeTooSmallNotice(columns, rows, 102, 40, notice);
+        Check(writer.Update(notice), "too-small notice");
         break;
       }
+      case 5:
+        writer.Repaint();
+        break;
       default:
         ScribbleCells(input, screen);
         break;
@@ -132,6 +138,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (frame.columns() != screen.columns() || frame.rows() != screen.rows()) {
       std::fprintf(stderr, "frame and screen differ in size\n");
       std::abort();
+    }
+    if (input.ConsumeBool()) {
+      const std::string name = input.ConsumeRandomLengthString(100);
+      term::DrawLoadProgress(name, input.ConsumeIntegralInRange(0, 100),
+                             input.ConsumeIntegralInRange(-1, 50), frame);
     }
     Check(writer.Update(frame), "frame update");
   }
