@@ -12,8 +12,8 @@
 #include "scene/fielder_table.h"
 #include "scene/viewpoint.h"
 #include "term/frame.h"
-#include "term/terminal_writer.h"
 #include "term/picture_cells.h"
+#include "term/terminal_writer.h"
 #include "toollibs/graphics_window.h"
 #include "toollibs/tool_libraries_impl.h"
 

@@ -16,8 +16,8 @@
 #include "term/frame.h"
 #include "term/frame_compose.h"
 #include "term/load_progress.h"
-#include "term/terminal_writer.h"
 #include "term/picture_cells.h"
+#include "term/terminal_writer.h"
 #include "term/too_small_notice.h"
 #include "toollibs/graphics_window.h"
 

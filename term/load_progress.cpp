@@ -20,8 +20,9 @@ void DrawLoadProgress(std::string_view utf8_name, int percent, int row, Frame& f
   for (const char c : std::to_string(percent) + "% ") text.push_back(static_cast<char32_t>(c));
   for (int column = 0; column < frame.columns(); ++column) {
     const auto k = static_cast<std::size_t>(column);
-    frame.Set(column, row,
-              k < text.size() ? TermCell{text[k], kNoticeForeground, kNoticeBackground} : TermCell{});
+    frame.Set(
+        column, row,
+        k < text.size() ? TermCell{text[k], kNoticeForeground, kNoticeBackground} : TermCell{});
   }
 }
 

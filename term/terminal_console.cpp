@@ -25,8 +25,7 @@ bool IsRedrawKey(const InputRecord& record) {
 
 }  // namespace
 
-TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window,
-                                 ColourMode colour_mode)
+TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window, ColourMode colour_mode)
     : port_(port),
       window_(window),
       colour_mode_(colour_mode),
@@ -43,8 +42,7 @@ void TerminalConsole::Start() {
   bool answered = false;
   const auto deadline = port_.Now() + kQueryTimeout;
   while (!answered && !lost_) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - port_.Now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - port_.Now());
     if (left.count() <= 0 || !port_.Wait(left)) break;
     TakeNews();
     ReadTerminal();
@@ -90,12 +88,10 @@ bool TerminalConsole::SetCursorInfo(const CursorInfo& info) {
 bool TerminalConsole::WriteOutput(int column, int row, std::span<const Cell> cells) {
   return screen_.WriteOutput(column, row, cells);
 }
-bool TerminalConsole::FillOutputCharacter(std::uint8_t character, int count, int column,
-                                          int row) {
+bool TerminalConsole::FillOutputCharacter(std::uint8_t character, int count, int column, int row) {
   return screen_.FillOutputCharacter(character, count, column, row);
 }
-bool TerminalConsole::FillOutputAttribute(std::uint8_t attribute, int count, int column,
-                                          int row) {
+bool TerminalConsole::FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) {
   return screen_.FillOutputAttribute(attribute, count, column, row);
 }
 bool TerminalConsole::ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,

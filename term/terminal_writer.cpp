@@ -82,8 +82,8 @@ const std::string& TerminalWriter::Update(const Frame& next) {
     cleared_ = false;
     in_step_ = true;
   }
-  const bool clear = next.size() > 0 && (must_clear_ || (!cleared_ && (shell_text_gone_ ||
-                                                                      next.AllKnown())));
+  const bool clear =
+      next.size() > 0 && (must_clear_ || (!cleared_ && (shell_text_gone_ || next.AllKnown())));
   must_clear_ = false;
   const bool cells_change = clear || AnyCellChanged(next);
   if (!cells_change && !CursorChanged(next.cursor)) return out_;

@@ -73,10 +73,10 @@ class TerminalWriter {
     if (row > lowest_drawn_row_) lowest_drawn_row_ = row;
   }
 
-  Frame shown_;             // what the terminal shows; known: drawn by this writer
-  bool in_step_ = false;    // shown_ describes the terminal
-  bool cleared_ = false;    // the screen was cleared since the terminal was last forgotten
-  bool must_clear_ = false; // the next update clears whatever it draws
+  Frame shown_;                   // what the terminal shows; known: drawn by this writer
+  bool in_step_ = false;          // shown_ describes the terminal
+  bool cleared_ = false;          // the screen was cleared since the terminal was last forgotten
+  bool must_clear_ = false;       // the next update clears whatever it draws
   bool shell_text_gone_ = false;  // the screen was cleared at least once
 
   // The terminal's state as far as it is known.

@@ -173,12 +173,11 @@ void OnSuspend(int signal_number) {
   errno = saved_errno;
 }
 
-// Every signal whose default action ends the process, but the ones only
-// the kernel sends for a fault of the program's own.
-constexpr int kEndingSignals[] = {SIGTERM, SIGHUP,    SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2,
-                                  SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPWR,
-                                  SIGIO,   SIGSTKFLT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,
-                                  SIGABRT, SIGTRAP,   SIGSYS};
+// Every signal whose default action ends the process (and the real-time
+// signals, below).
+constexpr int kEndingSignals[] = {SIGTERM,   SIGHUP,  SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                                  SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPWR,  SIGIO,   SIGSTKFLT,
+                                  SIGSEGV,   SIGBUS,  SIGFPE,  SIGILL,  SIGABRT, SIGTRAP, SIGSYS};
 
 void InstallHandlers() {
   for (const int signal_number : kEndingSignals) Install(signal_number, OnEndingSignal);

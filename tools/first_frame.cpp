@@ -3,8 +3,8 @@
 #include "console/screen_buffer.h"
 #include "term/frame.h"
 #include "term/frame_compose.h"
-#include "term/terminal_writer.h"
 #include "term/picture_cells.h"
+#include "term/terminal_writer.h"
 #include "toollibs/graphics_window.h"
 
 namespace vistamere::tools {

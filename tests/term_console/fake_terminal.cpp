@@ -6,9 +6,9 @@
 namespace vistamere::term::testing {
 
 void FakeTerminal::Schedule(Event event) {
-  const auto later = std::upper_bound(
-      script_.begin(), script_.end(), event.at,
-      [](Milliseconds at, const Event& scheduled) { return at < scheduled.at; });
+  const auto later =
+      std::upper_bound(script_.begin(), script_.end(), event.at,
+                       [](Milliseconds at, const Event& scheduled) { return at < scheduled.at; });
   script_.insert(later, std::move(event));
 }
 

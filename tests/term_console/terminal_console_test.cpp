@@ -170,7 +170,8 @@ TEST(TerminalConsoleTest, RedrawRequestsCleanForeignOutput) {
       SCOPED_TRACE(std::string(moment.name) + ", " + request.name);
       FakeTerminal terminal(kColumns, kRows);
       terminal.SendAt(milliseconds(10), moment.keys);
-      terminal.ForeignOutputAt(milliseconds(1000), "\x1b[0m\x1b[20;30Hsomebody else\r\n\x1b[31mwrote");
+      terminal.ForeignOutputAt(milliseconds(1000),
+                               "\x1b[0m\x1b[20;30Hsomebody else\r\n\x1b[31mwrote");
       request.request(terminal);
       EXPECT_EQ(Differences(RunProgram(terminal), expected), "");
     }
