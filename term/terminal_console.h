@@ -71,8 +71,6 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   void SetTitle(const std::string& title) override;
   void ShowLoadProgress(const std::string& name, int percent) override;
 
-  const ScreenBuffer& screen() const { return screen_; }
-
  private:
   struct LoadProgress {
     std::string name;
