@@ -6,6 +6,7 @@
 #include "term/key_scan_codes.h"
 #include "term/key_sequence_params.h"
 #include "term/key_sequence_tables.h"
+#include "term/sequence_bytes.h"
 #include "term/utf8.h"
 
 namespace vistamere::term {
@@ -13,15 +14,6 @@ namespace {
 
 constexpr int kReleaseEvent = 3;
 
-constexpr bool IsParameterByte(std::uint8_t b) {
-  return b >= 0x30 && b <= 0x3F;
-}
-constexpr bool IsIntermediateByte(std::uint8_t b) {
-  return b >= 0x20 && b <= 0x2F;
-}
-constexpr bool IsFinalByte(std::uint8_t b) {
-  return b >= 0x40 && b <= 0x7E;
-}
 constexpr bool IsPrivateMarker(std::uint8_t b) {
   return b >= '<' && b <= '?';
 }
