@@ -11,8 +11,9 @@ namespace {
 
 bool InsideGraphicsArea(std::int32_t top, std::int32_t left, std::int32_t bottom,
                         std::int32_t right) {
-  return left >= 1 && left <= ScreenCols && right >= 1 && right <= ScreenCols && top >= 6 &&
-         top <= ScreenRows - 1 && bottom >= 6 && bottom <= ScreenRows - 1;
+  return left >= 1 && left <= ScreenCols && right >= 1 && right <= ScreenCols &&
+         top >= kGraphicsAreaTop && top <= ScreenRows - 1 && bottom >= kGraphicsAreaTop &&
+         bottom <= ScreenRows - 1;
 }
 
 // A hole number outside the table is never open and is never recorded.

@@ -12,7 +12,8 @@ namespace vistamere {
 std::int32_t ConvertToInt32(long double value);
 
 // Four tests, each on its own: a column outside 1 to ScreenCols and a row
-// outside 6 to ScreenRows - 1 become 0; clearing one leaves the other alone.
+// outside kGraphicsAreaTop to ScreenRows - 1 become 0; clearing one leaves
+// the other alone.
 void ClipToGraphicsArea(std::int32_t& row, std::int32_t& column);
 
 }  // namespace vistamere

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "scene/projection_constants.h"
+#include "scene/screen_size.h"
 
 namespace vistamere::ballpark {
 
@@ -10,8 +11,8 @@ BallparkView::BallparkView(const Viewpoint& viewpoint, int rows, int columns)
     : viewpoint_(viewpoint),
       vertical_tilt_(double{DEG_TO_RAD} * viewpoint.TilZ),
       horizontal_tilt_(double{DEG_TO_RAD} * viewpoint.TilY),
-      centre_row_(5 + (rows - 6) / 2),
-      centre_column_(columns / 2),
+      centre_row_(static_cast<double>(ViewCentreRow(rows))),
+      centre_column_(static_cast<double>(ViewCentreColumn(columns))),
       row_scale_(double{VIEW_SCALE} * rows),
       column_scale_(double{VIEW_SCALE} * double{COL_ASPECT} * columns) {}
 
