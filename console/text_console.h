@@ -44,13 +44,12 @@ class TextConsole {
   // Internal steps, open for tests.
   std::optional<Text> PeekKey();
   void CursorBack();
-  void ScrollUp();
 
   const ConsoleState& state() const { return state_; }
-  ConsoleDevice& device() { return device_; }
 
  private:
   ScreenBufferInfo ReadInfo();
+  void ScrollUp();
   void SetCursorVisibility(bool visible);
 
   ConsoleDevice& device_;

@@ -64,10 +64,4 @@ std::optional<std::uint8_t> ControlCodeOf(char32_t character) {
   }
 }
 
-std::uint8_t FunctionKeyScanCode(int n) {
-  if (n == 11) return scan::kF11;
-  if (n == 12) return scan::kF12;
-  return static_cast<std::uint8_t>(scan::kF1 + (n - 1));
-}
-
 }  // namespace vistamere::term

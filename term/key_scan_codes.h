@@ -25,7 +25,4 @@ char32_t ShiftedAscii(char32_t character);
 // '[' -> 0x1B, '2' -> 0x00 ...), or nothing when Ctrl leaves it as it is.
 std::optional<std::uint8_t> ControlCodeOf(char32_t character);
 
-// The scan code of function key Fn, n = 1..12.
-std::uint8_t FunctionKeyScanCode(int n);
-
 }  // namespace vistamere::term

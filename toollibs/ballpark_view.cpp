@@ -30,10 +30,6 @@ CellPoint BallparkView::Project(double x, double y, double z) const {
           centre_column_ - column_scale_ * std::tan(horizontal_tilt_ + lateral)};
 }
 
-ViewRay BallparkView::RayThrough(const CellPoint& cell) const {
-  return {RowThrough(cell.row), ColumnThrough(cell.column)};
-}
-
 RowAngle BallparkView::RowThrough(double row) const {
   const double elevation = std::atan((row - centre_row_) / row_scale_) - vertical_tilt_;
   return {elevation, std::tan(elevation)};

@@ -39,7 +39,6 @@ struct ColumnAngle {
 // What a screen position sees. The tangents are kept with the angles so that
 // a drawing can put each row's and each column's trigonometry together once.
 struct ViewRay {
-  ViewRay() = default;
   ViewRay(const RowAngle& row, const ColumnAngle& column)
       : elevation(row.elevation),
         lateral(column.lateral),
@@ -61,7 +60,6 @@ class BallparkView {
 
   // The cell position at which field point (x, y, z) is seen.
   CellPoint Project(double x, double y, double z) const;
-  ViewRay RayThrough(const CellPoint& cell) const;
   RowAngle RowThrough(double row) const;
   ColumnAngle ColumnThrough(double column) const;
   // The point at horizontal distance `distance` along the ray; the ray runs
@@ -76,10 +74,7 @@ class BallparkView {
   double HeightAt(const ViewRay& ray, double distance) const {
     return viewpoint_.ObsZ - distance * ray.drop;
   }
-  // Where the ray meets the ground, or a negative value when it never does.
-  double GroundDistance(const ViewRay& ray) const {
-    return GroundDistance(RowAngle{ray.elevation, ray.drop});
-  }
+  // Where the rays of a row meet the ground, or a negative value when they never do.
   double GroundDistance(const RowAngle& row) const;
 
  private:

@@ -38,7 +38,6 @@ struct GraphicsWindow {
   bool notice_is_warning = false;
   std::uint64_t picture_version = 0;  // bumped whenever canvas or notice change
   std::map<int, HoleRect> holes;      // open text holes by number
-  std::uint64_t refresh_count = 0;
 
   // Whether console cell (column, row) shows the picture rather than text.
   bool Covers(int column, int row) const {

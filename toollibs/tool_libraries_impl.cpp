@@ -125,8 +125,9 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
   return kPictureNotShown;
 }
 
+// The platform draws the window as it stands whenever the program waits for
+// input: there is nothing to refresh.
 std::int32_t ToolLibraries::GfxRefresh(std::int32_t) {
-  ++window_.refresh_count;
   return 0;
 }
 
