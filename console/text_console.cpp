@@ -9,6 +9,16 @@
 namespace vistamere {
 namespace {
 
+// The most rows or columns SetScreenSize accepts.
+constexpr std::uint32_t kLargestScreenSide = 9999;
+
+// A move of the cursor to a row above it waits twice this long, as the
+// console the program was written for did.
+constexpr int kMoveUpWaitMs = 1;
+
+// WaitKey looks for a key once every this many milliseconds.
+constexpr int kKeyPollMs = 1;
+
 // Keys that only change what other keys do.
 constexpr std::array<std::uint8_t, 7> kModifierScanCodes = {
     scan::kCtrl,     scan::kLeftShift, scan::kRightShift, scan::kAlt,
@@ -83,7 +93,8 @@ void TextConsole::SetCursorVisibility(bool visible) {
 }
 
 void TextConsole::SetScreenSize(std::int32_t rows, std::int32_t columns) {
-  if (static_cast<std::uint32_t>(columns) > 9999 || static_cast<std::uint32_t>(rows) > 9999) {
+  if (static_cast<std::uint32_t>(columns) > kLargestScreenSide ||
+      static_cast<std::uint32_t>(rows) > kLargestScreenSide) {
     return;
   }
   const ScreenBufferInfo info = ReadInfo();
@@ -117,8 +128,8 @@ void TextConsole::Locate(std::int32_t row, std::int32_t column) {
   device_.SetCursorPosition(column - 1, row - 1);
   state_.PendingWrap = false;
   if (row < current_row) {
-    device_.Sleep(1);
-    device_.Sleep(1);
+    device_.Sleep(kMoveUpWaitMs);
+    device_.Sleep(kMoveUpWaitMs);
   }
 }
 
@@ -197,7 +208,7 @@ std::optional<Text> TextConsole::PeekKey() {
 
 Text TextConsole::WaitKey() {
   for (;;) {
-    device_.Sleep(1);
+    device_.Sleep(kKeyPollMs);
     if (auto key = PeekKey()) {
       InputRecord consumed;
       device_.ReadInput(consumed);

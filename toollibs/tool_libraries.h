@@ -7,6 +7,12 @@
 
 namespace vistamere {
 
+// Window states for ConsoleWindow and GfxWindow, numbered as the Windows
+// ShowWindow call numbers them.
+inline constexpr std::int32_t kHideWindow = 0;
+inline constexpr std::int32_t kMaximiseWindow = 3;
+inline constexpr std::int32_t kShowWindow = 5;
+
 // Console window extras, the graphics area and its text holes.
 class ConsoleTools {
  public:
@@ -31,7 +37,7 @@ class ConsoleTools {
 class GraphicsTools {
  public:
   virtual ~GraphicsTools() = default;
-  virtual std::int32_t GfxWindow(std::int32_t state) = 0;  // 0 hides, 5 shows
+  virtual std::int32_t GfxWindow(std::int32_t state) = 0;  // kShowWindow or kHideWindow
   virtual std::int32_t BitmapParam(const char* name, std::int32_t query) = 0;
   virtual std::int32_t StretchBitmap(const char* name, std::int32_t width, std::int32_t height) = 0;
   virtual std::int32_t ImageParam(const char* name, std::int32_t query) = 0;

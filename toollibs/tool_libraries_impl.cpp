@@ -65,7 +65,7 @@ std::int32_t ToolLibraries::GfxTextHole(std::int32_t hole, std::int32_t left, st
 }
 
 std::int32_t ToolLibraries::GfxWindow(std::int32_t state) {
-  window_.shown = state != 0;
+  window_.shown = state != kHideWindow;
   return 0;
 }
 
