@@ -18,10 +18,10 @@ inline constexpr std::int32_t kGraphicsAreaTop = 6;
 // `rows` by `columns`: half the graphics area's height down from the row
 // above the area, and half the width across, each rounded toward zero (row
 // 22, column 51 on the 40 by 102 screen).
-constexpr std::int64_t ViewCentreRow(std::int64_t rows) {
+[[nodiscard]] constexpr std::int64_t ViewCentreRow(std::int64_t rows) {
   return kGraphicsAreaTop - 1 + (rows - kGraphicsAreaTop) / 2;
 }
-constexpr std::int64_t ViewCentreColumn(std::int64_t columns) {
+[[nodiscard]] constexpr std::int64_t ViewCentreColumn(std::int64_t columns) {
   return columns / 2;
 }
 

@@ -15,14 +15,14 @@ struct AsciiKey {
   std::uint8_t scan_code = 0;
   bool shifted = false;
 };
-std::optional<AsciiKey> KeyOfAscii(char32_t character);
+[[nodiscard]] std::optional<AsciiKey> KeyOfAscii(char32_t character);
 
 // The character a key types with Shift held, for the printable keys of the
 // US layout ('a' -> 'A', '1' -> '!', '!' stays '!'); other characters unchanged.
-char32_t ShiftedAscii(char32_t character);
+[[nodiscard]] char32_t ShiftedAscii(char32_t character);
 
 // The control code Ctrl turns a printable character into ('a' -> 0x01,
 // '[' -> 0x1B, '2' -> 0x00 ...), or nothing when Ctrl leaves it as it is.
-std::optional<std::uint8_t> ControlCodeOf(char32_t character);
+[[nodiscard]] std::optional<std::uint8_t> ControlCodeOf(char32_t character);
 
 }  // namespace vistamere::term

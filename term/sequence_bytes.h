@@ -6,13 +6,13 @@
 
 namespace vistamere::term {
 
-constexpr bool IsParameterByte(std::uint8_t b) {
+[[nodiscard]] constexpr bool IsParameterByte(std::uint8_t b) {
   return b >= 0x30 && b <= 0x3F;
 }
-constexpr bool IsIntermediateByte(std::uint8_t b) {
+[[nodiscard]] constexpr bool IsIntermediateByte(std::uint8_t b) {
   return b >= 0x20 && b <= 0x2F;
 }
-constexpr bool IsFinalByte(std::uint8_t b) {
+[[nodiscard]] constexpr bool IsFinalByte(std::uint8_t b) {
   return b >= 0x40 && b <= 0x7E;
 }
 

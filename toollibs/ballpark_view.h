@@ -59,23 +59,23 @@ class BallparkView {
   BallparkView(const Viewpoint& viewpoint, int rows, int columns);
 
   // The cell position at which field point (x, y, z) is seen.
-  CellPoint Project(double x, double y, double z) const;
-  RowAngle RowThrough(double row) const;
-  ColumnAngle ColumnThrough(double column) const;
+  [[nodiscard]] CellPoint Project(double x, double y, double z) const;
+  [[nodiscard]] RowAngle RowThrough(double row) const;
+  [[nodiscard]] ColumnAngle ColumnThrough(double column) const;
   // The point at horizontal distance `distance` along the ray; the ray runs
   // in front of the observer, towards larger x.
-  GroundPoint PointAt(const ViewRay& ray, double distance) const {
+  [[nodiscard]] GroundPoint PointAt(const ViewRay& ray, double distance) const {
     return PointAt(ray.forward, ray.sideways, distance);
   }
-  GroundPoint PointAt(const ColumnAngle& column, double distance) const {
+  [[nodiscard]] GroundPoint PointAt(const ColumnAngle& column, double distance) const {
     return PointAt(column.forward, column.sideways, distance);
   }
   // The height of the ray at horizontal distance `distance`.
-  double HeightAt(const ViewRay& ray, double distance) const {
+  [[nodiscard]] double HeightAt(const ViewRay& ray, double distance) const {
     return viewpoint_.ObsZ - distance * ray.drop;
   }
   // Where the rays of a row meet the ground, or a negative value when they never do.
-  double GroundDistance(const RowAngle& row) const;
+  [[nodiscard]] double GroundDistance(const RowAngle& row) const;
 
  private:
   GroundPoint PointAt(double forward, double sideways, double distance) const {

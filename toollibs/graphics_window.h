@@ -19,7 +19,7 @@ struct HoleRect {
   int right = 0;
   int bottom = 0;
 
-  bool Contains(int column, int row) const {
+  [[nodiscard]] bool Contains(int column, int row) const {
     return column >= left && column <= right && row >= top && row <= bottom;
   }
   friend bool operator==(const HoleRect&, const HoleRect&) = default;
@@ -40,7 +40,7 @@ struct GraphicsWindow {
   std::map<int, HoleRect> holes;      // open text holes by number
 
   // Whether console cell (column, row) shows the picture rather than text.
-  bool Covers(int column, int row) const {
+  [[nodiscard]] bool Covers(int column, int row) const {
     if (!shown || !area || !area->Contains(column, row)) return false;
     for (const auto& [number, rect] : holes) {
       if (rect.Contains(column, row)) return false;

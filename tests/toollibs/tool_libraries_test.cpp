@@ -74,7 +74,7 @@ TEST_F(ToolLibrariesTest, PictureCoversTheAreaOnlyWhileShownAndOutsideOpenHoles)
   tools.GfxWindow(5);
   EXPECT_TRUE(window.Covers(50, 20));
   EXPECT_FALSE(window.Covers(50, 5));
-  tools.GfxTextHole(8, 49, 20, 54, 20);
+  ASSERT_EQ(tools.GfxTextHole(8, 49, 20, 54, 20), 0);
   EXPECT_FALSE(window.Covers(50, 20));
   EXPECT_TRUE(window.Covers(55, 20));
   tools.GfxWindow(0);
