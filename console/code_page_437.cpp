@@ -192,4 +192,17 @@ int AppendUtf8(char32_t code_point, char* out) {
   return 4;
 }
 
+std::string Cp437ToUtf8(std::string_view bytes, LowBytes low) {
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  char buffer[4];
+  for (const char c : bytes) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    const char32_t code_point =
+        byte < 0x80 && low == LowBytes::kAscii ? char32_t{byte} : Cp437ToUnicode(byte);
+    utf8.append(buffer, static_cast<std::size_t>(AppendUtf8(code_point, buffer)));
+  }
+  return utf8;
+}
+
 }  // namespace vistamere

@@ -9,13 +9,13 @@ namespace vistamere {
 
 using Text = std::string;
 
-Text UpperCase(const Text& text);
-Text TrimRight(const Text& text);
-Text RightChars(const Text& text, std::int32_t count);
-std::int32_t TextLength(const Text& text);
-Text Concat(const Text& first, const Text& second);
-bool TextEquals(const Text& first, const Text& second);
+[[nodiscard]] Text UpperCase(const Text& text);
+[[nodiscard]] Text TrimRight(const Text& text);
+[[nodiscard]] Text RightChars(const Text& text, std::int32_t count);
+[[nodiscard]] std::int32_t TextLength(const Text& text);
+[[nodiscard]] Text Concat(const Text& first, const Text& second);
+[[nodiscard]] bool TextEquals(const Text& first, const Text& second);
 // Sign character ("-" or a space) followed by the decimal digits.
-Text NumberToText(std::int64_t value);
+[[nodiscard]] Text NumberToText(std::int64_t value);
 
 }  // namespace vistamere

@@ -4,50 +4,52 @@
 #include <array>
 #include <vector>
 
+#include "console/us_keyboard.h"
+
 namespace vistamere {
 namespace {
 
-constexpr std::array<std::uint8_t, 7> kModifierScanCodes = {0x1D, 0x2A, 0x36, 0x38,
-                                                            0x3A, 0x45, 0x46};
-constexpr std::uint8_t kEscScanCode = 0x01;
+// The most rows or columns SetScreenSize accepts.
+constexpr std::uint32_t kLargestScreenSide = 9999;
 
-struct CapsLockPair {
-  std::uint8_t scan_code;
-  std::uint8_t plain;
-  std::uint8_t shifted;
+// A move of the cursor to a row above it waits twice this long, as the
+// console the program was written for did.
+constexpr int kMoveUpWaitMs = 1;
+
+// WaitKey looks for a key once every this many milliseconds.
+constexpr int kKeyPollMs = 1;
+
+// Keys that only change what other keys do.
+constexpr std::array<std::uint8_t, 7> kModifierScanCodes = {
+    scan::kCtrl,     scan::kLeftShift, scan::kRightShift, scan::kAlt,
+    scan::kCapsLock, scan::kNumLock,   scan::kScrollLock,
 };
 
-// The digit and punctuation keys of the US layout, which Caps Lock must not change.
-constexpr std::array<CapsLockPair, 21> kCapsLockPairs = {{
-    {0x02, '1', '!'},  {0x03, '2', '@'}, {0x04, '3', '#'},  {0x05, '4', '$'}, {0x06, '5', '%'},
-    {0x07, '6', '^'},  {0x08, '7', '&'}, {0x09, '8', '*'},  {0x0A, '9', '('}, {0x0B, '0', ')'},
-    {0x0C, '-', '_'},  {0x0D, '=', '+'}, {0x1A, '[', '{'},  {0x1B, ']', '}'}, {0x27, ';', ':'},
-    {0x28, '\'', '"'}, {0x29, '`', '~'}, {0x2B, '\\', '|'}, {0x33, ',', '<'}, {0x34, '.', '>'},
-    {0x35, '/', '?'},
-}};
-
-bool IsModifierScanCode(std::uint8_t scan) {
-  return std::find(kModifierScanCodes.begin(), kModifierScanCodes.end(), scan) !=
+bool IsModifierScanCode(std::uint8_t scan_code) {
+  return std::find(kModifierScanCodes.begin(), kModifierScanCodes.end(), scan_code) !=
          kModifierScanCodes.end();
 }
 
-bool IsAltLetterScanCode(std::uint8_t scan) {
-  return (scan >= 0x10 && scan <= 0x19) || (scan >= 0x1E && scan <= 0x26) ||
-         (scan >= 0x2C && scan <= 0x32);
+bool IsAltLetterScanCode(std::uint8_t scan_code) {
+  return std::any_of(kUsLetterRows.begin(), kUsLetterRows.end(), [scan_code](const LetterRow& row) {
+    return scan_code >= row.first_scan_code &&
+           static_cast<std::size_t>(scan_code - row.first_scan_code) < row.letters.size();
+  });
 }
 
-std::uint8_t CapsLockCorrection(std::uint8_t c, std::uint8_t scan, std::uint32_t state) {
+// Caps Lock must not change the digit and punctuation keys.
+std::uint8_t CapsLockCorrection(std::uint8_t c, std::uint8_t scan_code, std::uint32_t state) {
   if ((state & kCapsLockOn) == 0) return c;
-  for (const CapsLockPair& pair : kCapsLockPairs) {
-    if (pair.scan_code != scan) continue;
-    if ((state & kShiftPressed) != 0) return c == pair.plain ? pair.shifted : c;
-    return c == pair.shifted ? pair.plain : c;
+  for (const SymbolKey& key : kUsSymbolKeys) {
+    if (key.scan_code != scan_code) continue;
+    if ((state & kShiftPressed) != 0) return c == key.plain ? key.shifted : c;
+    return c == key.shifted ? key.plain : c;
   }
-  return scan == kEscScanCode ? 0x1B : c;
+  return scan_code == scan::kEsc ? 0x1B : c;
 }
 
-Text ExtendedKey(std::uint8_t scan) {
-  return Text{'\0', static_cast<char>(scan)};
+Text ExtendedKey(std::uint8_t scan_code) {
+  return Text{'\0', static_cast<char>(scan_code)};
 }
 
 }  // namespace
@@ -63,7 +65,7 @@ std::optional<Text> KeyStringOf(const KeyEventRecord& key) {
     }
     return Text(1, static_cast<char>(CapsLockCorrection(c, s, m)));
   }
-  if (s == kEscScanCode) return Text(1, static_cast<char>(CapsLockCorrection(c, s, m)));
+  if (s == scan::kEsc) return Text(1, static_cast<char>(CapsLockCorrection(c, s, m)));
   if (IsModifierScanCode(s)) return std::nullopt;
   return ExtendedKey(s);
 }
@@ -91,7 +93,8 @@ void TextConsole::SetCursorVisibility(bool visible) {
 }
 
 void TextConsole::SetScreenSize(std::int32_t rows, std::int32_t columns) {
-  if (static_cast<std::uint32_t>(columns) > 9999 || static_cast<std::uint32_t>(rows) > 9999) {
+  if (static_cast<std::uint32_t>(columns) > kLargestScreenSide ||
+      static_cast<std::uint32_t>(rows) > kLargestScreenSide) {
     return;
   }
   const ScreenBufferInfo info = ReadInfo();
@@ -125,8 +128,8 @@ void TextConsole::Locate(std::int32_t row, std::int32_t column) {
   device_.SetCursorPosition(column - 1, row - 1);
   state_.PendingWrap = false;
   if (row < current_row) {
-    device_.Sleep(1);
-    device_.Sleep(1);
+    device_.Sleep(kMoveUpWaitMs);
+    device_.Sleep(kMoveUpWaitMs);
   }
 }
 
@@ -205,7 +208,7 @@ std::optional<Text> TextConsole::PeekKey() {
 
 Text TextConsole::WaitKey() {
   for (;;) {
-    device_.Sleep(1);
+    device_.Sleep(kKeyPollMs);
     if (auto key = PeekKey()) {
       InputRecord consumed;
       device_.ReadInput(consumed);

@@ -19,7 +19,7 @@ struct ConsoleState {
   bool CursorVisible = true;
   bool CursorOverride = false;
 
-  std::uint8_t Attribute() const {
+  [[nodiscard]] std::uint8_t Attribute() const {
     return static_cast<std::uint8_t>((BackColour & 0x0F) * 16 + (ForeColour & 0x0F));
   }
 };
@@ -42,15 +42,14 @@ class TextConsole {
   Text WaitKey();
 
   // Internal steps, open for tests.
-  std::optional<Text> PeekKey();
+  [[nodiscard]] std::optional<Text> PeekKey();
   void CursorBack();
-  void ScrollUp();
 
   const ConsoleState& state() const { return state_; }
-  ConsoleDevice& device() { return device_; }
 
  private:
   ScreenBufferInfo ReadInfo();
+  void ScrollUp();
   void SetCursorVisibility(bool visible);
 
   ConsoleDevice& device_;
@@ -59,6 +58,6 @@ class TextConsole {
 
 // The key string of one key event, or nothing for an event that is no key of
 // its own (a release, a modifier key alone).
-std::optional<Text> KeyStringOf(const KeyEventRecord& key);
+[[nodiscard]] std::optional<Text> KeyStringOf(const KeyEventRecord& key);
 
 }  // namespace vistamere

@@ -17,8 +17,6 @@ ProgramServices* bound_services = nullptr;
 constexpr char kTitle[] = "Vistamere 1.0";
 constexpr char kFilePrompt[] = "Enter file name: ";
 constexpr char kQuitPrompt[] = "Enter N for new coordinates, any other quit";
-constexpr std::int32_t kShowWindow = 5;
-constexpr std::int32_t kHideWindow = 0;
 
 void PrepareConsoleWindow(ConsoleTools& tools, std::intptr_t instance) {
   std::int32_t options = 0;
@@ -30,8 +28,8 @@ void DecorateConsoleWindow(ConsoleTools& tools) {
   tools.ConsoleIcon(1);
   tools.DeleteWindowMenuItem(-2);
   tools.ConsoleToolBar(0, 99);
-  tools.ConsoleWindow(5);
-  tools.ConsoleWindow(3);
+  tools.ConsoleWindow(kShowWindow);
+  tools.ConsoleWindow(kMaximiseWindow);
 }
 
 }  // namespace

@@ -9,10 +9,15 @@ std::array<std::int32_t, kHoleStateSize> HoleState{};
 
 namespace {
 
+// Where a failed hole call is reported.
+constexpr std::int32_t kHoleMessageRow = 2;
+constexpr std::int32_t kHoleMessageColumn = 50;
+
 bool InsideGraphicsArea(std::int32_t top, std::int32_t left, std::int32_t bottom,
                         std::int32_t right) {
-  return left >= 1 && left <= ScreenCols && right >= 1 && right <= ScreenCols && top >= 6 &&
-         top <= ScreenRows - 1 && bottom >= 6 && bottom <= ScreenRows - 1;
+  return left >= 1 && left <= ScreenCols && right >= 1 && right <= ScreenCols &&
+         top >= kGraphicsAreaTop && top <= ScreenRows - 1 && bottom >= kGraphicsAreaTop &&
+         bottom <= ScreenRows - 1;
 }
 
 // A hole number outside the table is never open and is never recorded.
@@ -20,9 +25,9 @@ bool KnownHole(std::int32_t hole) {
   return hole >= 0 && hole < kHoleStateSize;
 }
 
-// Reports a failed hole call on row 2 and waits for any key.
+// Reports a failed hole call and waits for any key.
 void ReportHoleFailure(OverlayTools& tools, const char* what, std::int32_t hole) {
-  tools.console.Locate(2, 50);
+  tools.console.Locate(kHoleMessageRow, kHoleMessageColumn);
   tools.console.PrintText(Concat(Concat(what, NumberToText(hole)), " "));
   tools.console.PrintNewline();
   tools.console.WaitKey();

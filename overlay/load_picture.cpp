@@ -5,7 +5,7 @@
 namespace vistamere {
 
 void LoadPicture(OverlayTools& tools, const Text& name) {
-  tools.console_tools.ConsoleGfx(1, 6, ScreenCols, ScreenRows - 1);
+  tools.console_tools.ConsoleGfx(1, kGraphicsAreaTop, ScreenCols, ScreenRows - 1);
   tools.graphics_tools.GfxWindow(0);
   const char* file = name.empty() ? nullptr : name.c_str();
   if (TextEquals(UpperCase(RightChars(name, 3)), "BMP")) {

@@ -9,7 +9,6 @@ namespace vistamere {
 
 namespace {
 
-constexpr std::int32_t kFirstGraphicsRow = 6;
 constexpr std::int32_t kFirstGraphicsColumn = 1;
 
 // Nearest integer, ties to even, without relying on the rounding mode.
@@ -38,7 +37,7 @@ void ClipToGraphicsArea(std::int32_t& row, std::int32_t& column) {
   // 64-bit bounds so that no screen size can overflow them.
   if (column < kFirstGraphicsColumn) column = 0;
   if (static_cast<std::int64_t>(column) > ScreenCols) column = 0;
-  if (row < kFirstGraphicsRow) row = 0;
+  if (row < kGraphicsAreaTop) row = 0;
   if (static_cast<std::int64_t>(row) > static_cast<std::int64_t>(ScreenRows) - 1) row = 0;
 }
 

@@ -9,10 +9,11 @@ namespace vistamere {
 // Rounds to the nearest integer, ties to even, whatever the current rounding
 // mode. A value outside the signed 32-bit range, or not a number, becomes
 // -2147483648.
-std::int32_t ConvertToInt32(long double value);
+[[nodiscard]] std::int32_t ConvertToInt32(long double value);
 
 // Four tests, each on its own: a column outside 1 to ScreenCols and a row
-// outside 6 to ScreenRows - 1 become 0; clearing one leaves the other alone.
+// outside kGraphicsAreaTop to ScreenRows - 1 become 0; clearing one leaves
+// the other alone.
 void ClipToGraphicsArea(std::int32_t& row, std::int32_t& column);
 
 }  // namespace vistamere

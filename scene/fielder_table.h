@@ -23,6 +23,6 @@ struct FielderTable {
 void FillFielderTable(FielderTable& table);
 
 // The label printed for fielder `index` (1 to 9); empty for any other index.
-const Text& FielderLabel(int index);
+[[nodiscard]] const Text& FielderLabel(int index);
 
 }  // namespace vistamere

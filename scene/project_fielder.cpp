@@ -26,11 +26,6 @@ Wide Widen(std::int32_t value) {
   return static_cast<Wide>(value);
 }
 
-// Integer division of two whole numbers: the quotient truncated toward zero.
-std::int64_t IntegerDivide(std::int64_t dividend, std::int64_t divisor) {
-  return dividend / divisor;
-}
-
 // Degrees to radians: the exact product (24 by 32 bits fits the extended
 // significand), rounded once to float, then reduced.
 float TiltToRadians(std::int32_t degrees) {
@@ -94,12 +89,11 @@ ProjectionTrace TraceProjection(const std::int32_t& x, const std::int32_t& y, co
   t.horizontal_sign = SignOf(t.horizontal_view_angle);
   t.horizontal_offset = OffsetOf(t.horizontal_view_angle, t.horizontal_sign, t.column_factor);
 
-  t.centre_column = static_cast<std::int32_t>(IntegerDivide(ScreenCols, 2));
+  t.centre_column = static_cast<std::int32_t>(ViewCentreColumn(ScreenCols));
   t.raw_column = Widen(t.horizontal_offset) + Widen(t.centre_column);
   t.column = ConvertToInt32(t.raw_column);
 
-  t.centre_row = static_cast<float>(
-      Wide{5} + static_cast<Wide>(IntegerDivide(static_cast<std::int64_t>(ScreenRows) - 6, 2)));
+  t.centre_row = static_cast<float>(static_cast<Wide>(ViewCentreRow(ScreenRows)));
   t.raw_row = Widen(t.centre_row) - Widen(t.vertical_offset);
   t.row = ConvertToInt32(t.raw_row);
 

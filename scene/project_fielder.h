@@ -35,10 +35,10 @@ struct ProjectionTrace {
 };
 
 // Reads ScreenRows and ScreenCols afresh on every call.
-ProjectionTrace TraceProjection(const std::int32_t& x, const std::int32_t& y, const std::int32_t& z,
-                                const std::int32_t& ObsX, const std::int32_t& ObsY,
-                                const std::int32_t& ObsZ, const std::int32_t& TilZ,
-                                const std::int32_t& TilY);
+[[nodiscard]] ProjectionTrace TraceProjection(const std::int32_t& x, const std::int32_t& y,
+                                              const std::int32_t& z, const std::int32_t& ObsX,
+                                              const std::int32_t& ObsY, const std::int32_t& ObsZ,
+                                              const std::int32_t& TilZ, const std::int32_t& TilY);
 
 // Writes row and column on every call, shown or not; 0 means not shown.
 void ProjectFielder(const std::int32_t& x, const std::int32_t& y, const std::int32_t& z,

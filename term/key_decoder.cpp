@@ -4,6 +4,7 @@
 
 #include "term/key_records.h"
 #include "term/key_sequence_parser.h"
+#include "term/sequence_bytes.h"
 
 namespace vistamere::term {
 namespace {
@@ -13,10 +14,7 @@ constexpr std::uint8_t kCancel = 0x18;
 constexpr std::uint8_t kSubstitute = 0x1A;
 
 constexpr bool IsSequenceBodyByte(std::uint8_t b) {
-  return b >= 0x20 && b <= 0x3F;
-}
-constexpr bool IsFinalByte(std::uint8_t b) {
-  return b >= 0x40 && b <= 0x7E;
+  return IsParameterByte(b) || IsIntermediateByte(b);
 }
 
 }  // namespace

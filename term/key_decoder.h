@@ -32,13 +32,13 @@ class KeyDecoder {
 
   void Feed(const std::uint8_t* bytes, std::size_t count);
   // Pops the next decoded record; false when none is complete.
-  bool Next(InputRecord& record);
-  std::optional<TerminalReply> NextReply();
+  [[nodiscard]] bool Next(InputRecord& record);
+  [[nodiscard]] std::optional<TerminalReply> NextReply();
 
   // True while the buffered bytes could still become a longer sequence (a
   // lone ESC, a sequence or string cut short). The caller waits a short time
   // (25-50 ms) for more bytes and then calls FlushPending().
-  bool HasIncompleteSequence() const;
+  [[nodiscard]] bool HasIncompleteSequence() const;
   // Takes what is pending as keys where it can be: a lone ESC is Esc, ESC ESC
   // is Alt+Esc, ESC and one byte is Alt with that key, an unfinished UTF-8
   // character is '?'. A sequence or string cut short is dropped.

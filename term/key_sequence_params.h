@@ -14,10 +14,10 @@ class SequenceParams {
 
   // Parses the parameter bytes (0x30-0x3F) after any private marker. Bytes
   // other than digits and separators, and parameters beyond the limits, are ignored.
-  static SequenceParams Parse(std::span<const std::uint8_t> bytes);
+  [[nodiscard]] static SequenceParams Parse(std::span<const std::uint8_t> bytes);
 
   int count() const { return count_; }
-  int Get(int index, int sub = 0) const;
+  [[nodiscard]] int Get(int index, int sub = 0) const;
 
  private:
   int values_[kMaxParams][kMaxSubParams] = {};

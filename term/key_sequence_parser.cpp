@@ -6,21 +6,14 @@
 #include "term/key_scan_codes.h"
 #include "term/key_sequence_params.h"
 #include "term/key_sequence_tables.h"
+#include "term/sequence_bytes.h"
+#include "term/utf8.h"
 
 namespace vistamere::term {
 namespace {
 
 constexpr int kReleaseEvent = 3;
 
-constexpr bool IsParameterByte(std::uint8_t b) {
-  return b >= 0x30 && b <= 0x3F;
-}
-constexpr bool IsIntermediateByte(std::uint8_t b) {
-  return b >= 0x20 && b <= 0x2F;
-}
-constexpr bool IsFinalByte(std::uint8_t b) {
-  return b >= 0x40 && b <= 0x7E;
-}
 constexpr bool IsPrivateMarker(std::uint8_t b) {
   return b >= '<' && b <= '?';
 }
@@ -68,42 +61,13 @@ std::optional<KeyEventRecord> Named(std::optional<NamedKey> key, const SequenceP
   return KeyOfNamedKey(*key, params.Get(index), params.Get(index, 1) == kReleaseEvent);
 }
 
-struct Utf8Read {
-  std::size_t length = 0;  // 0: more bytes needed
-  std::optional<char32_t> code_point;
-};
-
-Utf8Read ReadUtf8(std::span<const std::uint8_t> in) {
-  const std::uint8_t lead = in[0];
-  std::size_t length = 0;
-  char32_t code_point = 0;
-  char32_t smallest = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, code_point = lead & 0x1F, smallest = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, code_point = lead & 0x0F, smallest = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, code_point = lead & 0x07, smallest = 0x10000;
-  } else {
-    return {1, std::nullopt};
-  }
-  for (std::size_t k = 1; k < length; ++k) {
-    if (k >= in.size()) return {0, std::nullopt};
-    if ((in[k] & 0xC0) != 0x80) return {k, std::nullopt};
-    code_point = (code_point << 6) | (in[k] & 0x3F);
-  }
-  const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-  if (code_point < smallest || code_point > 0x10FFFF || surrogate) return {length, std::nullopt};
-  return {length, code_point};
-}
-
 // One typed byte below 0x80 (ESC aside) or one UTF-8 character.
 DecodedUnit DecodeTyped(std::span<const std::uint8_t> in) {
   if (in[0] < 0x80) return WithKey(1, KeyOfByte(in[0]));
-  const Utf8Read read = ReadUtf8(in);
-  if (read.length == 0) return Incomplete();
-  return WithKey(read.length,
-                 read.code_point ? KeyOfCharacter(*read.code_point) : UnknownCharacterKey());
+  const Utf8Char read = DecodeUtf8(in);
+  if (read.status == Utf8Status::kIncomplete) return Incomplete();
+  return WithKey(read.length, read.status == Utf8Status::kValid ? KeyOfCharacter(read.code_point)
+                                                                : UnknownCharacterKey());
 }
 
 // CSI n[;m] ~, and xterm's modifyOtherKeys form CSI 27;m;code ~.

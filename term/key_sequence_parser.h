@@ -36,14 +36,15 @@ struct DecodedUnit {
 
 // `bytes` must not be empty. While `expect_cursor_report` is set, CSI row;col R
 // is a cursor position report rather than F3 with modifiers.
-DecodedUnit DecodeUnit(std::span<const std::uint8_t> bytes, bool expect_cursor_report);
+[[nodiscard]] DecodedUnit DecodeUnit(std::span<const std::uint8_t> bytes,
+                                     bool expect_cursor_report);
 
 // The key a lone ESC, or ESC followed by one byte, stands for when no more
 // bytes follow in time: Esc, or that byte's key with Alt.
-KeyEventRecord EscapeKey();
-KeyEventRecord AltKey(KeyEventRecord key);
+[[nodiscard]] KeyEventRecord EscapeKey();
+[[nodiscard]] KeyEventRecord AltKey(KeyEventRecord key);
 
 // The record for an invalid or unfinished UTF-8 character.
-KeyEventRecord UnknownCharacterKey();
+[[nodiscard]] KeyEventRecord UnknownCharacterKey();
 
 }  // namespace vistamere::term

@@ -18,21 +18,21 @@ struct NamedKey {
 };
 
 // CSI n ~ (xterm, VT220, rxvt; also with rxvt's $ ^ @ finals).
-std::optional<NamedKey> KeyOfTildeCode(int code);
+[[nodiscard]] std::optional<NamedKey> KeyOfTildeCode(int code);
 
 // CSI [1;m] X: cursor keys, Home/End, keypad 5, F1-F4, back-tab, rxvt's
 // shifted cursor keys (a-d).
-std::optional<NamedKey> KeyOfCsiFinal(char final_byte);
+[[nodiscard]] std::optional<NamedKey> KeyOfCsiFinal(char final_byte);
 
 // SS3 X: application cursor keys, F1-F4, rxvt's Ctrl+cursor keys and the
 // keypad in application mode.
-std::optional<NamedKey> KeyOfSs3Final(char final_byte);
+[[nodiscard]] std::optional<NamedKey> KeyOfSs3Final(char final_byte);
 
 // CSI [ X of the Linux console: F1-F5.
-std::optional<NamedKey> KeyOfLinuxFunctionFinal(char final_byte);
+[[nodiscard]] std::optional<NamedKey> KeyOfLinuxFunctionFinal(char final_byte);
 
 // Key codes of the kitty protocol that are no characters: keypad, lock and
 // modifier keys, the menu key.
-std::optional<NamedKey> KeyOfKittyFunctionalCode(std::uint32_t code);
+[[nodiscard]] std::optional<NamedKey> KeyOfKittyFunctionalCode(std::uint32_t code);
 
 }  // namespace vistamere::term

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "term/cp437.h"
+#include "term/utf8.h"
 
 namespace vistamere::term {
 namespace {
@@ -23,51 +25,22 @@ bool IsConsoleGlyph(char32_t code_point) {
   return std::binary_search(glyphs.begin(), glyphs.end(), code_point);
 }
 
-// Decodes one UTF-8 sequence at `at`; returns its length, or 0 when malformed
-// (overlong forms, surrogates and values past U+10FFFF included).
-std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& code_point) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  std::size_t length = 0;
-  char32_t value = 0;
-  char32_t minimum = 0;
-  if (lead < 0x80) {
-    code_point = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, value = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, value = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, value = lead & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  code_point = value;
-  return length;
-}
-
 }  // namespace
 
 std::u32string DisplayableText(std::string_view utf8) {
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(utf8.data()), utf8.size());
   std::u32string out;
-  out.reserve(utf8.size());
+  out.reserve(bytes.size());
   std::size_t at = 0;
-  while (at < utf8.size()) {
-    char32_t code_point = 0;
-    const std::size_t length = DecodeUtf8(utf8, at, code_point);
-    if (length == 0) {
-      out.push_back(kReplacement);
+  while (at < bytes.size()) {
+    const Utf8Char read = DecodeUtf8(bytes.subspan(at));
+    if (read.status != Utf8Status::kValid) {
+      out.push_back(kReplacement);  // for its first byte: the next may begin a character
       ++at;
       continue;
     }
-    at += length;
+    at += read.length;
+    const char32_t code_point = read.code_point;
     if (code_point == U'\n') {
       out.push_back(U'\n');
     } else if (code_point == U'\t' || code_point == U'\r') {

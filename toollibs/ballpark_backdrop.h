@@ -11,7 +11,7 @@ namespace vistamere::ballpark {
 // leaves the park through its walls; walls and stands stand there. The
 // ground is looked at every quarter unit out to 4000 and the first sample
 // outside after one inside gives the distance (4000 when there is none).
-double WallDistance(const BallparkView& view, const ColumnAngle& column);
+[[nodiscard]] double WallDistance(const BallparkView& view, const ColumnAngle& column);
 
 // The walls and stands seen along one screen column, worked out once for
 // all the rays of that column.
@@ -23,7 +23,7 @@ class ColumnBackdrop {
 
   // What the ray, one of this column's, sees when it does not meet the
   // ground inside the walls.
-  Colour ColourOf(const BallparkView& view, const ViewRay& ray) const;
+  [[nodiscard]] Colour ColourOf(const BallparkView& view, const ViewRay& ray) const;
 
  private:
   double wall_distance_;
@@ -35,6 +35,6 @@ class ColumnBackdrop {
 };
 
 // Fades a colour towards the haze of the distance.
-Colour WithHaze(const Colour& colour, double distance);
+[[nodiscard]] Colour WithHaze(const Colour& colour, double distance);
 
 }  // namespace vistamere::ballpark

@@ -14,16 +14,16 @@ struct Colour {
 };
 
 // `amount` 0 keeps `from`, 1 gives `to`.
-inline Colour Mix(const Colour& from, const Colour& to, double amount) {
+[[nodiscard]] inline Colour Mix(const Colour& from, const Colour& to, double amount) {
   return {from.r + (to.r - from.r) * amount, from.g + (to.g - from.g) * amount,
           from.b + (to.b - from.b) * amount};
 }
 
-inline Colour Scale(const Colour& colour, double factor) {
+[[nodiscard]] inline Colour Scale(const Colour& colour, double factor) {
   return {colour.r * factor, colour.g * factor, colour.b * factor};
 }
 
-inline std::uint8_t ToByte(double channel) {
+[[nodiscard]] inline std::uint8_t ToByte(double channel) {
   return static_cast<std::uint8_t>(std::clamp(channel + 0.5, 0.0, 255.0));
 }
 

@@ -13,14 +13,14 @@ inline constexpr double kFoulPoleDistance = 330;
 inline constexpr double kCentreFieldDistance = 400;
 
 // Whether ground point (x, y) lies inside the walls of the park.
-bool InsidePark(double x, double y);
+[[nodiscard]] bool InsidePark(double x, double y);
 
 // A distance within which every ground point lies on the same side of the
 // walls as (x, y): never more than the distance from (x, y) to the walls,
 // and within a small factor of it away from the curve of the outfield fence.
-double WallClearance(double x, double y);
+[[nodiscard]] double WallClearance(double x, double y);
 
 // The colour of the ground at (x, y), a point inside the park.
-Colour FieldColour(double x, double y);
+[[nodiscard]] Colour FieldColour(double x, double y);
 
 }  // namespace vistamere::ballpark

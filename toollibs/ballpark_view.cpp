@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "scene/projection_constants.h"
+#include "scene/screen_size.h"
 
 namespace vistamere::ballpark {
 
@@ -10,8 +11,8 @@ BallparkView::BallparkView(const Viewpoint& viewpoint, int rows, int columns)
     : viewpoint_(viewpoint),
       vertical_tilt_(double{DEG_TO_RAD} * viewpoint.TilZ),
       horizontal_tilt_(double{DEG_TO_RAD} * viewpoint.TilY),
-      centre_row_(5 + (rows - 6) / 2),
-      centre_column_(columns / 2),
+      centre_row_(static_cast<double>(ViewCentreRow(rows))),
+      centre_column_(static_cast<double>(ViewCentreColumn(columns))),
       row_scale_(double{VIEW_SCALE} * rows),
       column_scale_(double{VIEW_SCALE} * double{COL_ASPECT} * columns) {}
 
@@ -27,10 +28,6 @@ CellPoint BallparkView::Project(double x, double y, double z) const {
   }
   return {centre_row_ + row_scale_ * std::tan(vertical_tilt_ + elevation),
           centre_column_ - column_scale_ * std::tan(horizontal_tilt_ + lateral)};
-}
-
-ViewRay BallparkView::RayThrough(const CellPoint& cell) const {
-  return {RowThrough(cell.row), ColumnThrough(cell.column)};
 }
 
 RowAngle BallparkView::RowThrough(double row) const {

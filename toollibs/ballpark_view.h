@@ -39,7 +39,6 @@ struct ColumnAngle {
 // What a screen position sees. The tangents are kept with the angles so that
 // a drawing can put each row's and each column's trigonometry together once.
 struct ViewRay {
-  ViewRay() = default;
   ViewRay(const RowAngle& row, const ColumnAngle& column)
       : elevation(row.elevation),
         lateral(column.lateral),
@@ -60,27 +59,23 @@ class BallparkView {
   BallparkView(const Viewpoint& viewpoint, int rows, int columns);
 
   // The cell position at which field point (x, y, z) is seen.
-  CellPoint Project(double x, double y, double z) const;
-  ViewRay RayThrough(const CellPoint& cell) const;
-  RowAngle RowThrough(double row) const;
-  ColumnAngle ColumnThrough(double column) const;
+  [[nodiscard]] CellPoint Project(double x, double y, double z) const;
+  [[nodiscard]] RowAngle RowThrough(double row) const;
+  [[nodiscard]] ColumnAngle ColumnThrough(double column) const;
   // The point at horizontal distance `distance` along the ray; the ray runs
   // in front of the observer, towards larger x.
-  GroundPoint PointAt(const ViewRay& ray, double distance) const {
+  [[nodiscard]] GroundPoint PointAt(const ViewRay& ray, double distance) const {
     return PointAt(ray.forward, ray.sideways, distance);
   }
-  GroundPoint PointAt(const ColumnAngle& column, double distance) const {
+  [[nodiscard]] GroundPoint PointAt(const ColumnAngle& column, double distance) const {
     return PointAt(column.forward, column.sideways, distance);
   }
   // The height of the ray at horizontal distance `distance`.
-  double HeightAt(const ViewRay& ray, double distance) const {
+  [[nodiscard]] double HeightAt(const ViewRay& ray, double distance) const {
     return viewpoint_.ObsZ - distance * ray.drop;
   }
-  // Where the ray meets the ground, or a negative value when it never does.
-  double GroundDistance(const ViewRay& ray) const {
-    return GroundDistance(RowAngle{ray.elevation, ray.drop});
-  }
-  double GroundDistance(const RowAngle& row) const;
+  // Where the rays of a row meet the ground, or a negative value when they never do.
+  [[nodiscard]] double GroundDistance(const RowAngle& row) const;
 
  private:
   GroundPoint PointAt(double forward, double sideways, double distance) const {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scene/fielder_table.h"
+#include "scene/screen_size.h"
 #include "scene/viewpoint.h"
 #include "toollibs/ballpark_backdrop.h"
 #include "toollibs/ballpark_colour.h"
@@ -23,8 +24,8 @@ using ballpark::ViewRay;
 // The console layout the picture is drawn for.
 constexpr int kScreenRows = 40;
 constexpr int kScreenColumns = 102;
-constexpr int kAreaTop = 6;
-constexpr int kAreaRows = kScreenRows - kAreaTop;  // rows 6 to 39
+constexpr int kAreaTop = kGraphicsAreaTop;
+constexpr int kAreaRows = kScreenRows - kAreaTop;  // to the row above the last
 constexpr int kAreaLeft = 1;
 constexpr int kAreaColumns = kScreenColumns;
 

@@ -19,7 +19,7 @@ struct HoleRect {
   int right = 0;
   int bottom = 0;
 
-  bool Contains(int column, int row) const {
+  [[nodiscard]] bool Contains(int column, int row) const {
     return column >= left && column <= right && row >= top && row <= bottom;
   }
   friend bool operator==(const HoleRect&, const HoleRect&) = default;
@@ -38,10 +38,9 @@ struct GraphicsWindow {
   bool notice_is_warning = false;
   std::uint64_t picture_version = 0;  // bumped whenever canvas or notice change
   std::map<int, HoleRect> holes;      // open text holes by number
-  std::uint64_t refresh_count = 0;
 
   // Whether console cell (column, row) shows the picture rather than text.
-  bool Covers(int column, int row) const {
+  [[nodiscard]] bool Covers(int column, int row) const {
     if (!shown || !area || !area->Contains(column, row)) return false;
     for (const auto& [number, rect] : holes) {
       if (rect.Contains(column, row)) return false;

@@ -8,8 +8,8 @@
 
 namespace vistamere {
 
-char* SysAllocStringByteLen(const char* bytes, std::uint32_t length);
+[[nodiscard]] char* SysAllocStringByteLen(const char* bytes, std::uint32_t length);
 void SysFreeString(char* string);
-std::uint32_t SysStringByteLen(const char* string);
+[[nodiscard]] std::uint32_t SysStringByteLen(const char* string);
 
 }  // namespace vistamere

@@ -5,7 +5,6 @@
 #include "console/code_page_437.h"
 #include "picture/load_picture_file.h"
 #include "toollibs/builtin_ballpark.h"
-#include "toollibs/file_name.h"
 #include "toollibs/ole_string.h"
 
 namespace vistamere {
@@ -13,18 +12,6 @@ namespace {
 
 // Largest drawing size we accept, per side.
 constexpr std::int32_t kMaxDrawingSide = 4096;
-
-// A file name as the user sees it in a notice: every byte as its code page
-// glyph, so that no byte of the name can act on the terminal.
-std::string VisibleName(const std::string& bytes) {
-  std::string shown;
-  char buffer[4];
-  for (const char c : bytes) {
-    const char32_t glyph = Cp437ToUnicode(static_cast<std::uint8_t>(c));
-    shown.append(buffer, static_cast<std::size_t>(AppendUtf8(glyph, buffer)));
-  }
-  return shown;
-}
 
 }  // namespace
 
@@ -37,7 +24,7 @@ char* ToolLibraries::ConsoleTitle(const char* title) {
   // Hands back the title it replaces, as the caller may want to restore it.
   char* previous = SysAllocStringByteLen(title_.data(), static_cast<std::uint32_t>(title_.size()));
   title_ = title != nullptr ? title : "";
-  if (host_ != nullptr) host_->SetTitle(Cp437ToUtf8(title_));
+  if (host_ != nullptr) host_->SetTitle(Cp437ToUtf8(title_, LowBytes::kAscii));
   return previous;
 }
 
@@ -78,7 +65,7 @@ std::int32_t ToolLibraries::GfxTextHole(std::int32_t hole, std::int32_t left, st
 }
 
 std::int32_t ToolLibraries::GfxWindow(std::int32_t state) {
-  window_.shown = state != 0;
+  window_.shown = state != kHideWindow;
   return 0;
 }
 
@@ -114,7 +101,8 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
     return 0;
   }
   const std::string bytes = name;
-  const std::string shown = VisibleName(bytes);
+  // The name as the user sees it in a notice: no byte of it can act on the terminal.
+  const std::string shown = Cp437ToUtf8(bytes, LowBytes::kGlyphs);
   picture::ProgressCallback progress;
   if (host_ != nullptr) {
     progress = [this, &shown](int percent) { host_->ShowLoadProgress(shown, percent); };
@@ -127,8 +115,9 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
     detail.height = static_cast<std::uint32_t>(window_.area->bottom - window_.area->top + 1) *
                     picture::kSamplesPerCell;
   }
-  const picture::LoadOutcome outcome =
-      picture::LoadPictureFile(Cp437ToUtf8(bytes), width, height, window_.canvas, progress, detail);
+  // Typed names are code page 437; the file system's are UTF-8.
+  const picture::LoadOutcome outcome = picture::LoadPictureFile(
+      Cp437ToUtf8(bytes, LowBytes::kAscii), width, height, window_.canvas, progress, detail);
   if (host_ != nullptr) host_->ShowLoadProgress(shown, -1);
   if (outcome.status == picture::DecodeStatus::kOk) return 0;
   window_.notice = "cannot show '" + shown + "': " + outcome.reason;
@@ -136,8 +125,9 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
   return kPictureNotShown;
 }
 
+// The platform draws the window as it stands whenever the program waits for
+// input: there is nothing to refresh.
 std::int32_t ToolLibraries::GfxRefresh(std::int32_t) {
-  ++window_.refresh_count;
   return 0;
 }
 

@@ -24,15 +24,15 @@ class ToolLibraries final : public ConsoleTools, public GraphicsTools {
 
   std::int32_t InitConsoleTools(std::intptr_t instance, std::int32_t a, std::int32_t b,
                                 std::int32_t c, std::int32_t* d, std::int32_t e) override;
-  char* ConsoleTitle(const char* title) override;
+  [[nodiscard]] char* ConsoleTitle(const char* title) override;
   std::int32_t ConsoleIcon(std::int32_t icon) override;
   std::int32_t DeleteWindowMenuItem(std::int32_t item) override;
   std::int32_t ConsoleToolBar(std::int32_t a, std::int32_t b) override;
   std::int32_t ConsoleWindow(std::int32_t state) override;
   std::int32_t ConsoleGfx(std::int32_t left, std::int32_t top, std::int32_t right,
                           std::int32_t bottom) override;
-  std::int32_t GfxTextHole(std::int32_t hole, std::int32_t left, std::int32_t top,
-                           std::int32_t right, std::int32_t bottom) override;
+  [[nodiscard]] std::int32_t GfxTextHole(std::int32_t hole, std::int32_t left, std::int32_t top,
+                                         std::int32_t right, std::int32_t bottom) override;
 
   std::int32_t GfxWindow(std::int32_t state) override;
   std::int32_t BitmapParam(const char* name, std::int32_t query) override;
@@ -40,7 +40,7 @@ class ToolLibraries final : public ConsoleTools, public GraphicsTools {
   std::int32_t ImageParam(const char* name, std::int32_t query) override;
   std::int32_t StretchImage(const char* name, std::int32_t width, std::int32_t height) override;
   std::int32_t GfxRefresh(std::int32_t mode) override;
-  std::int32_t FillHole(std::int32_t hole) override;
+  [[nodiscard]] std::int32_t FillHole(std::int32_t hole) override;
 
  private:
   std::int32_t Stretch(const char* name, std::int32_t width, std::int32_t height);

@@ -6,14 +6,15 @@
 #include <string>
 
 #include "picture/canvas.h"
+#include "scene/screen_size.h"
 #include "term/colour.h"
 
 namespace vistamere::tools {
 
 inline constexpr int kScreenColumns = 102;
 inline constexpr int kScreenRows = 40;
-inline constexpr int kAreaTop = 6;  // 1-based, inclusive
-inline constexpr int kAreaBottom = 39;
+inline constexpr int kAreaTop = kGraphicsAreaTop;  // 1-based, inclusive
+inline constexpr int kAreaBottom = kScreenRows - 1;
 
 std::string FirstFrameBytes(const picture::Canvas& canvas, term::ColourMode mode);
 

@@ -40,12 +40,14 @@ TEST(BallparkView, AgreesWithTheExactProjection) {
   }
 }
 
-TEST(BallparkView, RayThroughAProjectedPointFindsItAgain) {
+TEST(BallparkView, TheRayThroughAProjectedPointFindsItAgain) {
   const BallparkView view(kInitialViewpoint, 40, 102);
   for (const FieldPoint& p : kGroundPoints) {
     SCOPED_TRACE(::testing::Message() << p.x << ", " << p.y);
-    const ViewRay ray = view.RayThrough(view.Project(p.x, p.y, 0));
-    const double distance = view.GroundDistance(ray);
+    const CellPoint cell = view.Project(p.x, p.y, 0);
+    const RowAngle row = view.RowThrough(cell.row);
+    const ViewRay ray(row, view.ColumnThrough(cell.column));
+    const double distance = view.GroundDistance(row);
     ASSERT_GT(distance, 0);
     EXPECT_NEAR(view.HeightAt(ray, distance), 0, 1e-9);
     const GroundPoint found = view.PointAt(ray, distance);
@@ -57,8 +59,8 @@ TEST(BallparkView, RayThroughAProjectedPointFindsItAgain) {
 TEST(BallparkView, RaysAboveTheHorizonNeverMeetTheGround) {
   const BallparkView view(kInitialViewpoint, 40, 102);
   // The horizon lies at 22 - 32 tan(0.1745), about row 16.4.
-  EXPECT_LT(view.GroundDistance(view.RayThrough({16.3, 51})), 0);
-  EXPECT_GT(view.GroundDistance(view.RayThrough({16.5, 51})), 0);
+  EXPECT_LT(view.GroundDistance(view.RowThrough(16.3)), 0);
+  EXPECT_GT(view.GroundDistance(view.RowThrough(16.5)), 0);
 }
 
 struct ParkCase {

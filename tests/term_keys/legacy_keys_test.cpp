@@ -41,6 +41,9 @@ const std::vector<KeyStringCase> kKeyStringCases = {
     {"lead byte cut short", "\xc3(", "?|("},
     {"overlong encoding", "\xc0\xaf", "?|?"},
     {"surrogate", "\xed\xa0\x80", "?"},
+    {"three-byte overlong taken whole", "\xe0\x80\xafz", "?|z"},
+    {"past U+10FFFF taken whole", "\xf4\x90\x80\x80z", "?|z"},
+    {"lead byte that begins nothing", "\xf5\x80", "?|?"},
     // Alt as an ESC prefix.
     {"alt+x", "\033x", "<00><2D>"},
     {"alt+shift+x", "\033X", "<00><2D>"},
