@@ -32,8 +32,8 @@ char32_t SafeGlyph(char32_t glyph) {
 }
 
 std::size_t Utf8Length(char32_t glyph) {
-  glyph = SafeGlyph(glyph);
-  return glyph < 0x80 ? 1 : glyph < 0x800 ? 2 : glyph < 0x10000 ? 3 : 4;
+  char bytes[4];
+  return static_cast<std::size_t>(AppendUtf8(SafeGlyph(glyph), bytes));
 }
 
 }  // namespace
