@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -250,13 +251,39 @@ struct SecondThreadRecords {
   Array<std::uint8_t> restart_code;
   Array<std::uint16_t> dc;  // slots per MCU
   std::size_t capacity = 0;
-  std::atomic<std::size_t> published{0};
+  // How far the thread has come: the records published, times two, plus
+  // one once it has ended. One word, so that the first thread reads both
+  // at once and can sleep until it changes.
+  std::atomic<std::uint32_t> progress{0};
   std::atomic<bool> stop{false};
-  std::atomic<bool> finished{false};
   // Read after the thread has ended:
   std::size_t last_attempt_start = 0;
   bool ended_at_marker = false;  // rather than running off the end of the file
 };
+
+// Every block takes two bits of data at least (a DC code and an AC code),
+// and attempts never overlap: no more records than that fit the word.
+static_assert(kMaxDataBytes * 8 / 2 <= std::numeric_limits<std::uint32_t>::max() / 2);
+
+std::uint32_t ProgressWord(std::size_t published, bool finished) {
+  return static_cast<std::uint32_t>(published * 2 + (finished ? 1 : 0));
+}
+std::size_t PublishedIn(std::uint32_t progress) {
+  return progress >> 1;
+}
+bool FinishedIn(std::uint32_t progress) {
+  return (progress & 1) != 0;
+}
+
+// Publishes the records before `published` (and that the thread has ended)
+// and wakes the first thread if it sleeps on the word. notify_one() only
+// makes a system call when it sees a thread waiting; the store and the
+// waiter's loads are sequentially consistent so that either it sees the
+// waiter or the waiter sees the new word and does not sleep.
+void Announce(SecondThreadRecords& records, std::size_t published, bool finished) {
+  records.progress.store(ProgressWord(published, finished), std::memory_order_seq_cst);
+  records.progress.notify_one();
+}
 
 void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t start,
                      SecondThreadRecords& records) {
@@ -298,10 +325,10 @@ void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t s
     restart_code = 0;
     std::copy_n(dc.data(), slots, records.dc.data() + count * slots);
     ++count;
-    records.published.store(count, std::memory_order_release);
+    Announce(records, count, false);
     fresh = false;
   }
-  records.finished.store(true, std::memory_order_release);
+  Announce(records, count, true);
 }
 
 }  // namespace
@@ -360,7 +387,7 @@ constexpr auto kNeverStop = [](std::uint64_t) { return false; };
 bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& records,
                           std::size_t first, std::uint64_t mcu, const std::uint32_t* predictors,
                           DcPlanes& planes) {
-  const std::size_t count = records.published.load(std::memory_order_acquire);
+  const std::size_t count = PublishedIn(records.progress.load(std::memory_order_acquire));
   if (!records.ended_at_marker || records.last_attempt_start > first ||
       count - first != plan.mcu_count - mcu) {
     return false;
@@ -439,7 +466,8 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double spl
     // Past a marker the reader hands out zeros: no bit there is the data's.
     if (here < watch_from || reader.ended()) return false;
     for (;;) {
-      const std::size_t count = records.published.load(std::memory_order_acquire);
+      const std::uint32_t progress = records.progress.load(std::memory_order_acquire);
+      const std::size_t count = PublishedIn(progress);
       while (cursor < count && records.base + records.position[cursor] < here) ++cursor;
       if (cursor < count) {
         if (records.base + records.position[cursor] == here) {
@@ -450,14 +478,15 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double spl
         watch_from = records.base + records.position[cursor];
         return false;
       }
-      if (records.finished.load(std::memory_order_acquire)) {
+      if (FinishedIn(progress)) {
         watch_from = ~std::uint64_t{0};  // no more MCUs to meet
         return false;
       }
       // The second thread has not come this far yet (it started late, or
       // is still finding its way): wait for it rather than do its work,
-      // which it would do all the same.
-      std::this_thread::yield();
+      // which it would do all the same. Waiting on the word as read here,
+      // a change made since cannot be missed (see Announce).
+      records.progress.wait(progress, std::memory_order_seq_cst);
     }
   };
   std::uint64_t stopped_at = 0;
