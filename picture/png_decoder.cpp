@@ -203,46 +203,63 @@ bool ReadHeader(PngRead& read) {
   return true;
 }
 
-// Reads every row into `row` (a row of libpng's) and hands it to the sink
-// as RGBA through `rgba` (width * 4 bytes); an interlaced pass's pixels are
-// gathered into `packed` first. False when libpng gave up.
-bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
-              std::uint8_t* rgba) {
-  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
-  const std::uint32_t width = read.width;
-  const std::uint32_t height = read.height;
-  const std::uint32_t channels = read.channels;
-  if (!read.interlaced) {
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, row, nullptr);
-      sink.Row(y, width, AsRgba(row, width, read.channels, rgba));
-      read.anything_delivered = true;
-    }
-    return true;
-  }
-  // libpng visits every row in every pass and writes only the pass's pixels,
-  // at their final columns.
-  for (int pass = 0; pass < 7; ++pass) {
-    const PassLayout layout = LayoutOfPass(pass, width);
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, row, nullptr);
-      if (!RowInPass(pass, y, layout)) continue;
-      PackPassPixels(row, layout, channels, packed);
-      sink.Pixels(y, layout.x_start, layout.x_step, layout.count,
-                  AsRgba(packed, layout.count, channels, rgba));
-      read.anything_delivered = true;
-    }
-  }
-  return true;
-}
-
-// Where a queued row's pixels go: RowSink::Pixels's arguments.
+// Where a row's pixels go: RowSink::Pixels's arguments.
 struct Placement {
   std::uint32_t y = 0;
   std::uint32_t x_start = 0;
   std::uint32_t x_step = 1;
   std::uint32_t count = 0;
 };
+
+// Reads every row of the picture, or of each interlace pass, in file order.
+// `claim()` gives the buffer a row's pixels go into (nullptr: stop), and
+// `deliver(where, pixels)` takes them once they are there. A plain row is
+// read straight into its buffer; libpng visits every row in every pass and
+// writes only the pass's pixels, at their final columns, so an interlaced
+// row is read into `scratch` and its pass's pixels gathered into the
+// buffer. False when libpng gave up or claim() said to stop.
+template <typename Claim, typename Deliver>
+bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver) {
+  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
+  const std::uint32_t width = read.width;
+  const std::uint32_t height = read.height;
+  if (!read.interlaced) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      std::uint8_t* pixels = claim();
+      if (pixels == nullptr) return false;
+      png_read_row(read.png, pixels, nullptr);
+      deliver(Placement{y, 0, 1, width}, pixels);
+    }
+    return true;
+  }
+  for (int pass = 0; pass < 7; ++pass) {
+    const PassLayout layout = LayoutOfPass(pass, width);
+    for (std::uint32_t y = 0; y < height; ++y) {
+      png_read_row(read.png, scratch, nullptr);
+      if (!RowInPass(pass, y, layout)) continue;
+      std::uint8_t* pixels = claim();
+      if (pixels == nullptr) return false;
+      PackPassPixels(scratch, layout, read.channels, pixels);
+      deliver(Placement{y, layout.x_start, layout.x_step, layout.count}, pixels);
+    }
+  }
+  return true;
+}
+
+// Reads every row and hands it to the sink as RGBA through `rgba` (width *
+// 4 bytes); `row` is a row of libpng's, `packed` one for an interlaced
+// pass's pixels. False when libpng gave up.
+bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
+              std::uint8_t* rgba) {
+  std::uint8_t* const target = read.interlaced ? packed : row;
+  return WalkRows(
+      read, row, [target] { return target; },
+      [&read, &sink, rgba](const Placement& where, const std::uint8_t* pixels) {
+        sink.Pixels(where.y, where.x_start, where.x_step, where.count,
+                    AsRgba(pixels, where.count, read.channels, rgba));
+        read.anything_delivered = true;
+      });
+}
 
 // A ring of row buffers between the decoding thread (the producer) and the
 // sink's thread (the consumer). Each side sleeps until three quarters of
@@ -334,31 +351,9 @@ class RowQueue {
 // used for interlaced pictures. False when libpng gave up or the consumer
 // stopped.
 bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
-  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
-  const std::uint32_t width = read.width;
-  const std::uint32_t height = read.height;
-  const std::uint32_t channels = read.channels;
-  if (!read.interlaced) {
-    for (std::uint32_t y = 0; y < height; ++y) {
-      std::uint8_t* slot = queue.Claim();
-      if (slot == nullptr) return false;
-      png_read_row(read.png, slot, nullptr);
-      queue.Publish(Placement{y, 0, 1, width});
-    }
-    return true;
-  }
-  for (int pass = 0; pass < 7; ++pass) {
-    const PassLayout layout = LayoutOfPass(pass, width);
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, row, nullptr);
-      if (!RowInPass(pass, y, layout)) continue;
-      std::uint8_t* slot = queue.Claim();
-      if (slot == nullptr) return false;
-      PackPassPixels(row, layout, channels, slot);
-      queue.Publish(Placement{y, layout.x_start, layout.x_step, layout.count});
-    }
-  }
-  return true;
+  return WalkRows(
+      read, row, [&queue] { return queue.Claim(); },
+      [&queue](const Placement& where, const std::uint8_t*) { queue.Publish(where); });
 }
 
 enum class Threaded { kDecoded, kGaveUp, kNoThread };
