@@ -22,4 +22,17 @@ class ByteSource {
   virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const = 0;
 };
 
+// Reads until `size` bytes are in or the source gives no more; returns how
+// many were read (fewer only at the end or on an error).
+inline std::size_t ReadFully(ByteSource& source, void* buffer, std::size_t size) {
+  auto* bytes = static_cast<std::uint8_t*>(buffer);
+  std::size_t got = 0;
+  while (got < size) {
+    const std::size_t count = source.Read(bytes + got, size - got);
+    if (count == 0) break;
+    got += count;
+  }
+  return got;
+}
+
 }  // namespace vistamere::picture

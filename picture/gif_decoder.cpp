@@ -27,13 +27,8 @@ struct GifStream {
 int ReadBytes(GifFileType* file, GifByteType* destination, int length) {
   auto& stream = *static_cast<GifStream*>(file->UserData);
   if (length <= 0) return 0;
-  std::size_t got = 0;
   const auto wanted = static_cast<std::size_t>(length);
-  while (got < wanted) {
-    const std::size_t count = stream.source->Read(destination + got, wanted - got);
-    if (count == 0) break;
-    got += count;
-  }
+  const std::size_t got = ReadFully(*stream.source, destination, wanted);
   if (got < wanted) stream.ended = true;
   return static_cast<int>(got);
 }

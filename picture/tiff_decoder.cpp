@@ -33,14 +33,8 @@ TiffStream& StreamOf(thandle_t handle) {
 tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
   TiffStream& stream = StreamOf(handle);
   if (size <= 0) return 0;
-  auto* bytes = static_cast<std::uint8_t*>(buffer);
   const auto wanted = static_cast<std::size_t>(size);
-  std::size_t got = 0;
-  while (got < wanted) {
-    const std::size_t count = stream.source->Read(bytes + got, wanted - got);
-    if (count == 0) break;
-    got += count;
-  }
+  const std::size_t got = ReadFully(*stream.source, buffer, wanted);
   if (got < wanted) stream.ended = true;
   return static_cast<tmsize_t>(got);
 }

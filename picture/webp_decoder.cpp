@@ -26,16 +26,6 @@ constexpr std::uint8_t kVp8xExifFlag = 0x08;
 // all of it until the end.
 constexpr std::uint64_t kMaxFileBytes = 256u * 1024 * 1024;
 
-std::size_t ReadFully(ByteSource& source, std::uint8_t* buffer, std::size_t size) {
-  std::size_t got = 0;
-  while (got < size) {
-    const std::size_t count = source.Read(buffer + got, size - got);
-    if (count == 0) break;
-    got += count;
-  }
-  return got;
-}
-
 std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
   return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
          std::uint32_t{bytes[3]} << 24;
