@@ -20,7 +20,7 @@
 namespace vistamere::picture {
 namespace {
 
-constexpr std::size_t kInputBufferSize = 64 * 1024;
+constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 // Progressive pictures keep every DCT coefficient in memory; beyond this
 // libjpeg gives up (there is no backing store) instead of swapping.
 constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;

@@ -23,14 +23,14 @@ namespace {
 // Of the ancillary chunks only eXIf is read (tRNS is handled like the
 // critical chunks); libpng skips the rest unread, so no chunk buffer grows
 // past the EXIF block's size.
-constexpr png_alloc_size_t kMaxChunkBytes = 4u * 1024 * 1024;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{4} * 1024 * 1024;
 constexpr png_uint_32 kMaxChunkCount = 1000;
 // A row is held in memory whole: refuse absurd widths before allocating.
 constexpr std::uint32_t kMaxWidth = 1u << 24;
 // libpng's own per-side limit: what the format allows.
 constexpr png_uint_32 kMaxSide = PNG_UINT_31_MAX;
 // The file is read in pieces this large; libpng asks for a few KiB at a time.
-constexpr std::size_t kReadChunk = 256u * 1024;
+constexpr std::size_t kReadChunk = std::size_t{256} * 1024;
 // Signature (8) and the IHDR chunk (8 + 13 + 4): once libpng reads past
 // them it has checked the header.
 constexpr std::uint64_t kHeaderEnd = 33;
