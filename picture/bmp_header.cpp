@@ -30,7 +30,7 @@ std::int32_t I32(const std::uint8_t* p) {
   return static_cast<std::int32_t>(U32(p));
 }
 
-bool ReadExactly(ByteSource& source, std::uint8_t* out, std::size_t size) {
+[[nodiscard]] bool ReadExactly(ByteSource& source, std::uint8_t* out, std::size_t size) {
   return source.Read(out, size) == size;
 }
 
@@ -43,8 +43,8 @@ bool IsKnownHeaderSize(std::uint32_t size) {
 }
 
 // Which pixel layouts each compression allows.
-BmpHeaderResult ChooseEncoding(std::uint32_t compression, bool os2, BmpInfo& info,
-                               bool& uses_masks) {
+[[nodiscard]] BmpHeaderResult ChooseEncoding(std::uint32_t compression, bool os2, BmpInfo& info,
+                                             bool& uses_masks) {
   uses_masks = false;
   std::uint16_t bits = info.bit_count;
   switch (compression) {

@@ -51,17 +51,17 @@ class GifFile {
   GifFileType* file_ = nullptr;
 };
 
-DecodeOutcome Damaged(const GifStream& stream, bool anything_delivered) {
+[[nodiscard]] DecodeOutcome Damaged(const GifStream& stream, bool anything_delivered) {
   return DamagedOutcome("GIF", stream.ended, anything_delivered);
 }
 
-DecodeOutcome TooLarge(std::uint64_t width, std::uint64_t height) {
+[[nodiscard]] DecodeOutcome TooLarge(std::uint64_t width, std::uint64_t height) {
   return TooLargeOutcome(width, height);
 }
 
 // Reads the extensions before the first image; returns the transparent
 // colour index of the last graphics control extension, if any.
-bool SkipToFirstImage(GifFileType* file, int& transparent_index) {
+[[nodiscard]] bool SkipToFirstImage(GifFileType* file, int& transparent_index) {
   for (;;) {
     GifRecordType record = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(file, &record) != GIF_OK) return false;

@@ -59,7 +59,7 @@ std::uint32_t CeilDiv(std::uint32_t value, std::uint32_t divisor) {
   return static_cast<std::uint32_t>((std::uint64_t{value} + divisor - 1) / divisor);
 }
 
-bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
+[[nodiscard]] bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
   const std::size_t count = layout.components.size();
   if ((count != 1 && count != 3) || layout.width == 0 || layout.height == 0) return false;
   plan.components = count;
@@ -100,8 +100,8 @@ bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
 // `predictors` carry each component's last DC value; all arithmetic is
 // modulo 2^32 (and the values kept modulo 2^16), so that values decoded
 // from a wrong start differ from the true ones by one constant.
-bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
-               std::uint16_t* dc) {
+[[nodiscard]] bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
+                             std::uint16_t* dc) {
   for (std::size_t i = 0; i < plan.slots.size(); ++i) {
     const std::size_t c = plan.slots[i].component;
     reader.Fill();
@@ -176,8 +176,8 @@ void StoreMcu(const ScanPlan& plan, DcPlanes& planes, std::uint64_t mcu, const s
 // Bits of data (stuffed zeros and restart markers left out) before byte
 // `offset`; false when another marker comes first, or any marker when the
 // scan has no restart interval.
-bool DataBitsBefore(const ScanBytes& bytes, std::size_t offset, bool restarts,
-                    std::uint64_t& bits) {
+[[nodiscard]] bool DataBitsBefore(const ScanBytes& bytes, std::size_t offset, bool restarts,
+                                  std::uint64_t& bits) {
   std::vector<std::uint8_t> buffer(JpegBitReader::kBufferBytes + 1);
   std::uint64_t count = 0;
   std::size_t i = 0;
@@ -351,9 +351,9 @@ void AllocatePlanes(const ScanPlan& plan, DcPlanes& planes) {
 // `resumed`, the one due before `first` has been read too. False on
 // damaged data.
 template <typename Watch>
-bool DecodeMcus(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
-                DcPlanes& planes, std::uint64_t first, bool resumed, Watch&& watch,
-                std::uint64_t& stopped_at) {
+[[nodiscard]] bool DecodeMcus(const ScanPlan& plan, JpegBitReader& reader,
+                              std::uint32_t* predictors, DcPlanes& planes, std::uint64_t first,
+                              bool resumed, Watch&& watch, std::uint64_t& stopped_at) {
   std::array<std::uint16_t, kMaxBlocksPerMcu> dc{};
   const std::uint32_t interval = plan.restart_interval;
   for (std::uint64_t mcu = first; mcu < plan.mcu_count; ++mcu) {
@@ -384,9 +384,9 @@ constexpr auto kNeverStop = [](std::uint64_t) { return false; };
 // the DC values of its first epoch moved by what the first thread's
 // predictors say they are there. False when its records do not make up
 // exactly the rest of the scan.
-bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& records,
-                          std::size_t first, std::uint64_t mcu, const std::uint32_t* predictors,
-                          DcPlanes& planes) {
+[[nodiscard]] bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& records,
+                                        std::size_t first, std::uint64_t mcu,
+                                        const std::uint32_t* predictors, DcPlanes& planes) {
   const std::size_t count = PublishedIn(records.progress.load(std::memory_order_acquire));
   if (!records.ended_at_marker || records.last_attempt_start > first ||
       count - first != plan.mcu_count - mcu) {
@@ -422,15 +422,15 @@ bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& recor
   return true;
 }
 
-bool DecodeAlone(const ScanPlan& plan, const ScanBytes& bytes, DcPlanes& planes) {
+[[nodiscard]] bool DecodeAlone(const ScanPlan& plan, const ScanBytes& bytes, DcPlanes& planes) {
   JpegBitReader reader(bytes, 0, 0);
   std::array<std::uint32_t, kMaxComponents> predictors{};
   std::uint64_t stopped_at = 0;
   return DecodeMcus(plan, reader, predictors.data(), planes, 0, false, kNeverStop, stopped_at);
 }
 
-bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double split,
-                        DcPlanes& planes, DcScanReport& report) {
+[[nodiscard]] bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double split,
+                                      DcPlanes& planes, DcScanReport& report) {
   const std::size_t start = SecondStart(plan, bytes, split);
   SecondThreadRecords records;
   if (start >= bytes.size ||

@@ -168,7 +168,7 @@ const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std:
 
 // Reads the chunks up to the image data and sets the conversion of every
 // colour type and depth to 8-bit RGB or RGBA. False when libpng gave up.
-bool ReadHeader(PngRead& read) {
+[[nodiscard]] bool ReadHeader(PngRead& read) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   png_set_read_fn(read.png, &read, ReadData);
   png_set_user_limits(read.png, kMaxSide, kMaxSide);
@@ -219,7 +219,7 @@ struct Placement {
 // row is read into `scratch` and its pass's pixels gathered into the
 // buffer. False when libpng gave up or claim() said to stop.
 template <typename Claim, typename Deliver>
-bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver) {
+[[nodiscard]] bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   const std::uint32_t width = read.width;
   const std::uint32_t height = read.height;
@@ -249,8 +249,8 @@ bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver
 // Reads every row and hands it to the sink as RGBA through `rgba` (width *
 // 4 bytes); `row` is a row of libpng's, `packed` one for an interlaced
 // pass's pixels. False when libpng gave up.
-bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
-              std::uint8_t* rgba) {
+[[nodiscard]] bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
+                            std::uint8_t* rgba) {
   std::uint8_t* const target = read.interlaced ? packed : row;
   return WalkRows(
       read, row, [target] { return target; },
@@ -275,7 +275,7 @@ class RowQueue {
         placements_(slots) {}
 
   // Producer: the buffer for the next row; nullptr once the consumer stopped.
-  std::uint8_t* Claim() {
+  [[nodiscard]] std::uint8_t* Claim() {
     std::unique_lock lock(mutex_);
     if (tail_ - head_ == slots_ && !stopped_) {
       producer_waiting_ = true;
@@ -303,7 +303,7 @@ class RowQueue {
 
   // Consumer: the oldest row not yet released; false when there is none
   // left and none will come.
-  bool Next(Placement& where, const std::uint8_t*& pixels) {
+  [[nodiscard]] bool Next(Placement& where, const std::uint8_t*& pixels) {
     std::unique_lock lock(mutex_);
     if (tail_ == head_ && !finished_) {
       consumer_waiting_ = true;
@@ -350,7 +350,7 @@ class RowQueue {
 // ReadRows for the decoding thread: rows go into the queue. `row` is only
 // used for interlaced pictures. False when libpng gave up or the consumer
 // stopped.
-bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
+[[nodiscard]] bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
   return WalkRows(
       read, row, [&queue] { return queue.Claim(); },
       [&queue](const Placement& where, const std::uint8_t*) { queue.Publish(where); });
@@ -359,7 +359,7 @@ bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
 enum class Threaded { kDecoded, kGaveUp, kNoThread };
 
 // Decodes on a second thread and delivers here.
-Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
+[[nodiscard]] Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
   const std::size_t row_bytes = std::size_t{read.width} * read.channels;
   RowQueue queue(slots, row_bytes);
   std::vector<std::uint8_t> row(read.interlaced ? row_bytes : 0);
@@ -396,11 +396,11 @@ Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
   return decoded ? Threaded::kDecoded : Threaded::kGaveUp;
 }
 
-DecodeOutcome Damaged(const PngRead& read) {
+[[nodiscard]] DecodeOutcome Damaged(const PngRead& read) {
   return DamagedOutcome("PNG", read.ended, read.anything_delivered);
 }
 
-DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
+[[nodiscard]] DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
   return TooLargeOutcome(width, height);
 }
 

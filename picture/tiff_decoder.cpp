@@ -88,7 +88,7 @@ class RgbaImage {
   RgbaImage(const RgbaImage&) = delete;
   RgbaImage& operator=(const RgbaImage&) = delete;
 
-  bool Begin(TIFF* tiff) {
+  [[nodiscard]] bool Begin(TIFF* tiff) {
     char message[1024] = {};
     if (TIFFRGBAImageOK(tiff, message) == 0) return false;
     started_ = TIFFRGBAImageBegin(&image_, tiff, 1, message) != 0;
@@ -101,11 +101,11 @@ class RgbaImage {
   bool started_ = false;
 };
 
-DecodeOutcome Damaged(const TiffStream& stream, bool anything_delivered) {
+[[nodiscard]] DecodeOutcome Damaged(const TiffStream& stream, bool anything_delivered) {
   return DamagedOutcome("TIFF", stream.ended, anything_delivered);
 }
 
-DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
+[[nodiscard]] DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
   return TooLargeOutcome(width, height);
 }
 

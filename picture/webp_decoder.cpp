@@ -86,7 +86,7 @@ struct OutputBuffer {
   ~OutputBuffer() { WebPFreeDecBuffer(&config.output); }
 };
 
-DecodeOutcome Outcome(DecodeStatus status, std::string reason) {
+[[nodiscard]] DecodeOutcome Outcome(DecodeStatus status, std::string reason) {
   return DecodeOutcome{status, std::move(reason)};
 }
 
