@@ -12,7 +12,7 @@
 namespace vistamere::bench {
 namespace {
 
-void LoadFile(benchmark::State& state, const std::string& format) {
+void LoadFile(benchmark::State& state, const std::string& format, picture::ShownDetail shown = {}) {
   const int width = static_cast<int>(state.range(0));
   const int height = static_cast<int>(state.range(1));
   const std::optional<std::string> path = BenchPicture(format, width, height);
@@ -22,8 +22,8 @@ void LoadFile(benchmark::State& state, const std::string& format) {
   }
   picture::Canvas canvas;
   for (auto _ : state) {
-    const picture::LoadOutcome outcome =
-        picture::LoadPictureFile(*path, picture::kCanvasWidth, picture::kCanvasHeight, canvas);
+    const picture::LoadOutcome outcome = picture::LoadPictureFile(
+        *path, picture::kCanvasWidth, picture::kCanvasHeight, canvas, {}, shown);
     if (outcome.status != picture::DecodeStatus::kOk) {
       state.SkipWithError(("load failed: " + outcome.reason).c_str());
       break;
@@ -37,6 +37,12 @@ void LoadFile(benchmark::State& state, const std::string& format) {
 
 void BM_LoadJpeg(benchmark::State& state) {
   LoadFile(state, "jpg");
+}
+// As the program loads it into its 102 x 34-cell area: a large JPEG at 1/8
+// scale, its scan decoded for the DC values on two threads.
+void BM_LoadJpegAsShown(benchmark::State& state) {
+  LoadFile(state, "jpg",
+           picture::ShownDetail{102 * picture::kSamplesPerCell, 34 * picture::kSamplesPerCell});
 }
 void BM_LoadPng(benchmark::State& state) {
   LoadFile(state, "png");
@@ -63,6 +69,7 @@ void BM_LoadTiff(benchmark::State& state) {
       ->Unit(benchmark::kMillisecond)
 
 PICTURE_SIZES(BM_LoadJpeg);
+PICTURE_SIZES(BM_LoadJpegAsShown);
 PICTURE_SIZES(BM_LoadPng);
 PICTURE_SIZES(BM_LoadBmp);
 PICTURE_SIZES(BM_LoadGif);

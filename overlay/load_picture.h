@@ -2,13 +2,17 @@
 // picture into it, stretched; the window stays hidden until the loop shows it.
 #pragma once
 
+#include <cstdint>
+
 #include "console/text.h"
 #include "overlay/label_holes.h"
+#include "picture/canvas.h"
 
 namespace vistamere {
 
-inline constexpr std::int32_t kDrawingWidth = 1024;
-inline constexpr std::int32_t kDrawingHeight = 512;
+// The picture is drawn into the canvas, at the canvas's size.
+inline constexpr std::int32_t kDrawingWidth = picture::kCanvasWidth;
+inline constexpr std::int32_t kDrawingHeight = picture::kCanvasHeight;
 
 void LoadPicture(OverlayTools& tools, const Text& name);
 

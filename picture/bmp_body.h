@@ -15,9 +15,11 @@ enum class BmpBodyResult {
 };
 
 // Uncompressed rows, padded to four bytes, bottom-up unless top_down.
-BmpBodyResult DecodeBmpPlainRows(ByteSource& source, RowSink& sink, const BmpInfo& info);
+[[nodiscard]] BmpBodyResult DecodeBmpPlainRows(ByteSource& source, RowSink& sink,
+                                               const BmpInfo& info);
 
 // RLE8, RLE4 and RLE24, always bottom-up; pixels it skips stay undelivered.
-BmpBodyResult DecodeBmpRunLengths(ByteSource& source, RowSink& sink, const BmpInfo& info);
+[[nodiscard]] BmpBodyResult DecodeBmpRunLengths(ByteSource& source, RowSink& sink,
+                                                const BmpInfo& info);
 
 }  // namespace vistamere::picture

@@ -8,6 +8,7 @@
 
 namespace vistamere::picture {
 
-DecodeOutcome DecodeBmp(ByteSource& source, RowSink& sink, const DecodeRequest& request);
+[[nodiscard]] DecodeOutcome DecodeBmp(ByteSource& source, RowSink& sink,
+                                      const DecodeRequest& request);
 
 }  // namespace vistamere::picture

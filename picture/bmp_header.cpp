@@ -30,7 +30,7 @@ std::int32_t I32(const std::uint8_t* p) {
   return static_cast<std::int32_t>(U32(p));
 }
 
-bool ReadExactly(ByteSource& source, std::uint8_t* out, std::size_t size) {
+[[nodiscard]] bool ReadExactly(ByteSource& source, std::uint8_t* out, std::size_t size) {
   return source.Read(out, size) == size;
 }
 
@@ -43,8 +43,8 @@ bool IsKnownHeaderSize(std::uint32_t size) {
 }
 
 // Which pixel layouts each compression allows.
-BmpHeaderResult ChooseEncoding(std::uint32_t compression, bool os2, BmpInfo& info,
-                               bool& uses_masks) {
+[[nodiscard]] BmpHeaderResult ChooseEncoding(std::uint32_t compression, bool os2, BmpInfo& info,
+                                             bool& uses_masks) {
   uses_masks = false;
   std::uint16_t bits = info.bit_count;
   switch (compression) {
@@ -130,16 +130,14 @@ BmpHeaderResult ReadBmpHeader(ByteSource& source, BmpInfo& info) {
   std::uint64_t palette_start = kFileHeaderSize + std::uint64_t{header_size};
   if (uses_masks) {
     if (header_size >= 52) {
-      for (int i = 0; i < 3; ++i) info.masks[i] = U32(header + 40 + 4 * i);
+      for (std::size_t i = 0; i < 3; ++i) info.masks[i] = U32(header + 40 + 4 * i);
       if (header_size >= 56) info.masks[3] = U32(header + 52);
     } else {
-      int count = compression == kBiAlphaBitfields ? 4 : 3;
+      const std::size_t count = compression == kBiAlphaBitfields ? 4 : 3;
       std::uint8_t masks[16];
-      if (!ReadExactly(source, masks, 4 * static_cast<std::size_t>(count))) {
-        return BmpHeaderResult::kTruncated;
-      }
-      for (int i = 0; i < count; ++i) info.masks[i] = U32(masks + 4 * i);
-      palette_start += 4 * static_cast<std::uint64_t>(count);
+      if (!ReadExactly(source, masks, 4 * count)) return BmpHeaderResult::kTruncated;
+      for (std::size_t i = 0; i < count; ++i) info.masks[i] = U32(masks + 4 * i);
+      palette_start += 4 * std::uint64_t{count};
     }
   } else if (info.bit_count == 16) {
     info.masks = {0x7C00, 0x03E0, 0x001F, 0};
@@ -166,11 +164,12 @@ BmpHeaderResult ReadBmpHeader(ByteSource& source, BmpInfo& info) {
     std::uint32_t count =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(declared, 1u << info.bit_count));
     std::uint8_t entries[256 * 4];
-    if (!source.Seek(palette_start) || !ReadExactly(source, entries, count * entry_size)) {
+    if (!source.Seek(palette_start) ||
+        !ReadExactly(source, entries, std::size_t{count} * entry_size)) {
       return BmpHeaderResult::kTruncated;
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint8_t* entry = entries + i * entry_size;
+      const std::uint8_t* entry = entries + std::size_t{i} * entry_size;
       info.palette[i] = {entry[2], entry[1], entry[0], 255};
     }
     info.palette_size = count;

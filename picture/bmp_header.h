@@ -36,6 +36,6 @@ enum class BmpHeaderResult { kOk, kCorrupt, kTruncated, kUnsupported };
 
 // Reads the headers from the start of `source`. Every size and offset is
 // checked; nothing is allocated.
-BmpHeaderResult ReadBmpHeader(ByteSource& source, BmpInfo& info);
+[[nodiscard]] BmpHeaderResult ReadBmpHeader(ByteSource& source, BmpInfo& info);
 
 }  // namespace vistamere::picture

@@ -22,7 +22,7 @@ class PlainRowReader {
   // Calls visit(row_index, x, stored_bytes, count) for each chunk; returns
   // false when the data ends first (after visiting the whole pixels read).
   template <typename Visit>
-  bool ForEachChunk(Visit&& visit) {
+  [[nodiscard]] bool ForEachChunk(Visit&& visit) {
     for (std::uint32_t row = 0; row < info_.height; ++row) {
       std::uint64_t offset = 0;
       if (__builtin_mul_overflow(stride_, std::uint64_t{row}, &offset) ||
@@ -58,12 +58,14 @@ BmpBodyResult DecodeBmpPlainRows(ByteSource& source, RowSink& sink, const BmpInf
   PlainRowReader reader(source, info);
   if (format.has_alpha()) {
     // Alpha that is zero everywhere was never set: look before showing black.
+    // Where the data ends early, what came decides; the pass below reads it
+    // again and reports the truncation.
     bool any = false;
-    reader.ForEachChunk(
+    static_cast<void>(reader.ForEachChunk(
         [&](std::uint32_t, std::uint32_t, const std::uint8_t* stored, std::uint32_t count) {
           any = format.AnyAlpha(stored, count);
           return !any;
-        });
+        }));
     if (!any) format.IgnoreAlpha();
   }
 

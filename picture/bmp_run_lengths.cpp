@@ -10,7 +10,7 @@ namespace {
 class ByteReader {
  public:
   explicit ByteReader(ByteSource& source) : source_(source) {}
-  bool Next(std::uint8_t& byte) {
+  [[nodiscard]] bool Next(std::uint8_t& byte) {
     if (next_ == end_) {
       end_ = source_.Read(buffer_.data(), buffer_.size());
       next_ = 0;
@@ -33,7 +33,7 @@ class RunLengthDecoder {
       : bytes_(source), writer_(sink), info_(info) {}
 
   // True when the bitmap ended properly (end-of-bitmap or past the top row).
-  bool Run() {
+  [[nodiscard]] bool Run() {
     for (;;) {
       if (row_ >= info_.height) return true;
       std::uint8_t first = 0;
@@ -82,7 +82,7 @@ class RunLengthDecoder {
   }
 
   // `count` pixels of one value (RLE4: two alternating values).
-  bool Repeat(std::uint8_t count, std::uint8_t value) {
+  [[nodiscard]] bool Repeat(std::uint8_t count, std::uint8_t value) {
     switch (info_.encoding) {
       case BmpEncoding::kRle8:
         for (int i = 0; i < count; ++i) Emit(Indexed(value));
@@ -100,7 +100,7 @@ class RunLengthDecoder {
   }
 
   // `count` stored pixels, padded to an even number of bytes.
-  bool Literal(std::uint8_t count) {
+  [[nodiscard]] bool Literal(std::uint8_t count) {
     std::size_t bytes_read = 0;
     std::uint8_t byte = 0;
     for (int i = 0; i < count; ++i) {

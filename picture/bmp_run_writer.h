@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "picture/row_sink.h"
@@ -25,7 +26,7 @@ class BmpRunWriter {
       x_ = x;
       y_ = y;
     }
-    std::uint8_t* out = pixels_.data() + count_ * 4;
+    std::uint8_t* out = pixels_.data() + std::size_t{count_} * 4;
     out[0] = rgba[0];
     out[1] = rgba[1];
     out[2] = rgba[2];
@@ -44,7 +45,7 @@ class BmpRunWriter {
 
  private:
   RowSink& sink_;
-  std::array<std::uint8_t, kRunPixels * 4> pixels_{};
+  std::array<std::uint8_t, std::size_t{kRunPixels} * 4> pixels_{};
   std::uint32_t x_ = 0;
   std::uint32_t y_ = 0;
   std::uint32_t count_ = 0;

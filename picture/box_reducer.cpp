@@ -122,15 +122,20 @@ void AddOpaque(std::uint64_t* cell, const std::uint8_t* rgba, std::uint32_t coun
   cell[2] += b * 255;
 }
 
+// A sample premultiplied by alpha: at most 255 * 255, exact in 32 bits.
+std::uint32_t Premultiplied(std::uint8_t sample, std::uint32_t alpha) {
+  return std::uint32_t{sample} * alpha;
+}
+
 void AddBlended(std::uint64_t* cell, const std::uint8_t* rgba, std::uint32_t count) {
   std::uint64_t r = 0;
   std::uint64_t g = 0;
   std::uint64_t b = 0;
   for (; count > 0; --count, rgba += 4) {
     const std::uint32_t alpha = rgba[3];
-    r += std::uint32_t{rgba[0]} * alpha;
-    g += std::uint32_t{rgba[1]} * alpha;
-    b += std::uint32_t{rgba[2]} * alpha;
+    r += Premultiplied(rgba[0], alpha);
+    g += Premultiplied(rgba[1], alpha);
+    b += Premultiplied(rgba[2], alpha);
   }
   cell[0] += r;
   cell[1] += g;
@@ -275,9 +280,9 @@ void BoxReducer::AddStepped(std::uint64_t* line, std::uint32_t x_start, std::uin
   for (std::uint32_t i = 0; i < count; ++i, rgba += 4) {
     std::uint64_t* cell = line + walker.cell() * stride * 3;
     std::uint32_t alpha = rgba[3];
-    cell[0] += std::uint32_t{rgba[0]} * alpha;
-    cell[1] += std::uint32_t{rgba[1]} * alpha;
-    cell[2] += std::uint32_t{rgba[2]} * alpha;
+    cell[0] += Premultiplied(rgba[0], alpha);
+    cell[1] += Premultiplied(rgba[1], alpha);
+    cell[2] += Premultiplied(rgba[2], alpha);
     if (i + 1 < count) walker.Advance(delta);
   }
 }

@@ -28,7 +28,7 @@ class BoxReducer final : public RowSink {
 
   // Refuses an empty picture or one of more than max_pixels pixels, before
   // allocating anything.
-  bool Begin(std::uint32_t width, std::uint32_t height, int orientation) override;
+  [[nodiscard]] bool Begin(std::uint32_t width, std::uint32_t height, int orientation) override;
   void Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step, std::uint32_t count,
               const std::uint8_t* rgba) override;
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "picture/byte_source.h"
+#include "picture/canvas.h"
 #include "picture/row_sink.h"
 
 namespace vistamere::picture {
@@ -13,8 +14,8 @@ struct DecodeRequest {
   // The size the picture is going to be reduced to: a decoder that can
   // decode at a smaller scale picks the smallest scale not below it (or see
   // shown_width below).
-  std::uint32_t target_width = 1024;
-  std::uint32_t target_height = 512;
+  std::uint32_t target_width = static_cast<std::uint32_t>(kCanvasWidth);
+  std::uint32_t target_height = static_cast<std::uint32_t>(kCanvasHeight);
   // The finest detail the picture is finally shown at, when known (0: not
   // known). A decoder that scales by eighths may stop one step below the
   // target when that step still keeps 7/8 of this detail on both axes.

@@ -10,11 +10,12 @@ namespace vistamere::picture {
 
 // "picture too large (W x H)"
 std::string TooLargeReason(std::uint64_t width, std::uint64_t height);
-DecodeOutcome TooLargeOutcome(std::uint64_t width, std::uint64_t height);
+[[nodiscard]] DecodeOutcome TooLargeOutcome(std::uint64_t width, std::uint64_t height);
 
 // Data that ended early reads "truncated FORMAT data", anything else
 // "corrupt FORMAT data"; a picture that delivered some pixels is truncated,
 // one that delivered none has failed.
-DecodeOutcome DamagedOutcome(const char* format, bool data_ended, bool anything_delivered);
+[[nodiscard]] DecodeOutcome DamagedOutcome(const char* format, bool data_ended,
+                                           bool anything_delivered);
 
 }  // namespace vistamere::picture

@@ -16,18 +16,20 @@ class FileSource final : public ByteSource {
  public:
   // Opens `path`; on failure returns null and sets `reason` to a short
   // lower-case phrase ("no such file", "not a regular file", "empty file"...).
-  static std::unique_ptr<FileSource> Open(const std::string& path, std::string& reason);
+  [[nodiscard]] static std::unique_ptr<FileSource> Open(const std::string& path,
+                                                        std::string& reason);
 
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
-  std::size_t Read(void* buffer, std::size_t size) override;
-  bool Seek(std::uint64_t offset) override;
+  [[nodiscard]] std::size_t Read(void* buffer, std::size_t size) override;
+  [[nodiscard]] bool Seek(std::uint64_t offset) override;
   std::uint64_t Position() const override { return position_; }
   std::uint64_t Size() const override { return size_; }
   // Retries after interruptions.
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override;
+  [[nodiscard]] std::size_t ReadAt(std::uint64_t offset, void* buffer,
+                                   std::size_t size) const override;
 
  private:
   FileSource(int fd, std::uint64_t size);

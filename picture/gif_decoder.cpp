@@ -27,13 +27,8 @@ struct GifStream {
 int ReadBytes(GifFileType* file, GifByteType* destination, int length) {
   auto& stream = *static_cast<GifStream*>(file->UserData);
   if (length <= 0) return 0;
-  std::size_t got = 0;
   const auto wanted = static_cast<std::size_t>(length);
-  while (got < wanted) {
-    const std::size_t count = stream.source->Read(destination + got, wanted - got);
-    if (count == 0) break;
-    got += count;
-  }
+  const std::size_t got = ReadFully(*stream.source, destination, wanted);
   if (got < wanted) stream.ended = true;
   return static_cast<int>(got);
 }
@@ -56,17 +51,17 @@ class GifFile {
   GifFileType* file_ = nullptr;
 };
 
-DecodeOutcome Damaged(const GifStream& stream, bool anything_delivered) {
+[[nodiscard]] DecodeOutcome Damaged(const GifStream& stream, bool anything_delivered) {
   return DamagedOutcome("GIF", stream.ended, anything_delivered);
 }
 
-DecodeOutcome TooLarge(std::uint64_t width, std::uint64_t height) {
+[[nodiscard]] DecodeOutcome TooLarge(std::uint64_t width, std::uint64_t height) {
   return TooLargeOutcome(width, height);
 }
 
 // Reads the extensions before the first image; returns the transparent
 // colour index of the last graphics control extension, if any.
-bool SkipToFirstImage(GifFileType* file, int& transparent_index) {
+[[nodiscard]] bool SkipToFirstImage(GifFileType* file, int& transparent_index) {
   for (;;) {
     GifRecordType record = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(file, &record) != GIF_OK) return false;

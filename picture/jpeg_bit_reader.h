@@ -24,7 +24,7 @@ struct ScanBytes {
   std::uint64_t origin = 0;
   std::size_t size = 0;
 
-  std::size_t CopyOut(std::size_t offset, std::uint8_t* out, std::size_t count) const;
+  [[nodiscard]] std::size_t CopyOut(std::size_t offset, std::uint8_t* out, std::size_t count) const;
 };
 
 class JpegBitReader {
@@ -79,12 +79,12 @@ class JpegBitReader {
 
   // Whether, once the bits up to the byte boundary are dropped, a restart
   // marker comes next.
-  bool AtRestartMarker();
+  [[nodiscard]] bool AtRestartMarker();
 
   // Steps over the restart marker that must come at the next byte boundary;
   // `expected` is its number (0 to 7), or -1 for any. False when the bits
   // before the boundary are not the last ones before such a marker.
-  bool Restart(int expected);
+  [[nodiscard]] bool Restart(int expected);
   // The second byte of the restart marker Restart() last stepped over.
   int last_restart_code() const { return last_restart_code_; }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -58,7 +59,7 @@ std::uint32_t CeilDiv(std::uint32_t value, std::uint32_t divisor) {
   return static_cast<std::uint32_t>((std::uint64_t{value} + divisor - 1) / divisor);
 }
 
-bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
+[[nodiscard]] bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
   const std::size_t count = layout.components.size();
   if ((count != 1 && count != 3) || layout.width == 0 || layout.height == 0) return false;
   plan.components = count;
@@ -99,8 +100,8 @@ bool MakePlan(const DcScanLayout& layout, ScanPlan& plan) {
 // `predictors` carry each component's last DC value; all arithmetic is
 // modulo 2^32 (and the values kept modulo 2^16), so that values decoded
 // from a wrong start differ from the true ones by one constant.
-bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
-               std::uint16_t* dc) {
+[[nodiscard]] bool DecodeMcu(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
+                             std::uint16_t* dc) {
   for (std::size_t i = 0; i < plan.slots.size(); ++i) {
     const std::size_t c = plan.slots[i].component;
     reader.Fill();
@@ -175,8 +176,8 @@ void StoreMcu(const ScanPlan& plan, DcPlanes& planes, std::uint64_t mcu, const s
 // Bits of data (stuffed zeros and restart markers left out) before byte
 // `offset`; false when another marker comes first, or any marker when the
 // scan has no restart interval.
-bool DataBitsBefore(const ScanBytes& bytes, std::size_t offset, bool restarts,
-                    std::uint64_t& bits) {
+[[nodiscard]] bool DataBitsBefore(const ScanBytes& bytes, std::size_t offset, bool restarts,
+                                  std::uint64_t& bits) {
   std::vector<std::uint8_t> buffer(JpegBitReader::kBufferBytes + 1);
   std::uint64_t count = 0;
   std::size_t i = 0;
@@ -250,13 +251,39 @@ struct SecondThreadRecords {
   Array<std::uint8_t> restart_code;
   Array<std::uint16_t> dc;  // slots per MCU
   std::size_t capacity = 0;
-  std::atomic<std::size_t> published{0};
+  // How far the thread has come: the records published, times two, plus
+  // one once it has ended. One word, so that the first thread reads both
+  // at once and can sleep until it changes.
+  std::atomic<std::uint32_t> progress{0};
   std::atomic<bool> stop{false};
-  std::atomic<bool> finished{false};
   // Read after the thread has ended:
   std::size_t last_attempt_start = 0;
   bool ended_at_marker = false;  // rather than running off the end of the file
 };
+
+// Every block takes two bits of data at least (a DC code and an AC code),
+// and attempts never overlap: no more records than that fit the word.
+static_assert(kMaxDataBytes * 8 / 2 <= std::numeric_limits<std::uint32_t>::max() / 2);
+
+std::uint32_t ProgressWord(std::size_t published, bool finished) {
+  return static_cast<std::uint32_t>(published * 2 + (finished ? 1 : 0));
+}
+std::size_t PublishedIn(std::uint32_t progress) {
+  return progress >> 1;
+}
+bool FinishedIn(std::uint32_t progress) {
+  return (progress & 1) != 0;
+}
+
+// Publishes the records before `published` (and that the thread has ended)
+// and wakes the first thread if it sleeps on the word. notify_one() only
+// makes a system call when it sees a thread waiting; the store and the
+// waiter's loads are sequentially consistent so that either it sees the
+// waiter or the waiter sees the new word and does not sleep.
+void Announce(SecondThreadRecords& records, std::size_t published, bool finished) {
+  records.progress.store(ProgressWord(published, finished), std::memory_order_seq_cst);
+  records.progress.notify_one();
+}
 
 void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t start,
                      SecondThreadRecords& records) {
@@ -298,10 +325,10 @@ void RunSecondThread(const ScanPlan& plan, const ScanBytes& bytes, std::size_t s
     restart_code = 0;
     std::copy_n(dc.data(), slots, records.dc.data() + count * slots);
     ++count;
-    records.published.store(count, std::memory_order_release);
+    Announce(records, count, false);
     fresh = false;
   }
-  records.finished.store(true, std::memory_order_release);
+  Announce(records, count, true);
 }
 
 }  // namespace
@@ -324,9 +351,9 @@ void AllocatePlanes(const ScanPlan& plan, DcPlanes& planes) {
 // `resumed`, the one due before `first` has been read too. False on
 // damaged data.
 template <typename Watch>
-bool DecodeMcus(const ScanPlan& plan, JpegBitReader& reader, std::uint32_t* predictors,
-                DcPlanes& planes, std::uint64_t first, bool resumed, Watch&& watch,
-                std::uint64_t& stopped_at) {
+[[nodiscard]] bool DecodeMcus(const ScanPlan& plan, JpegBitReader& reader,
+                              std::uint32_t* predictors, DcPlanes& planes, std::uint64_t first,
+                              bool resumed, Watch&& watch, std::uint64_t& stopped_at) {
   std::array<std::uint16_t, kMaxBlocksPerMcu> dc{};
   const std::uint32_t interval = plan.restart_interval;
   for (std::uint64_t mcu = first; mcu < plan.mcu_count; ++mcu) {
@@ -357,10 +384,10 @@ constexpr auto kNeverStop = [](std::uint64_t) { return false; };
 // the DC values of its first epoch moved by what the first thread's
 // predictors say they are there. False when its records do not make up
 // exactly the rest of the scan.
-bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& records,
-                          std::size_t first, std::uint64_t mcu, const std::uint32_t* predictors,
-                          DcPlanes& planes) {
-  const std::size_t count = records.published.load(std::memory_order_acquire);
+[[nodiscard]] bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& records,
+                                        std::size_t first, std::uint64_t mcu,
+                                        const std::uint32_t* predictors, DcPlanes& planes) {
+  const std::size_t count = PublishedIn(records.progress.load(std::memory_order_acquire));
   if (!records.ended_at_marker || records.last_attempt_start > first ||
       count - first != plan.mcu_count - mcu) {
     return false;
@@ -395,15 +422,15 @@ bool TakeSecondThreadMcus(const ScanPlan& plan, const SecondThreadRecords& recor
   return true;
 }
 
-bool DecodeAlone(const ScanPlan& plan, const ScanBytes& bytes, DcPlanes& planes) {
+[[nodiscard]] bool DecodeAlone(const ScanPlan& plan, const ScanBytes& bytes, DcPlanes& planes) {
   JpegBitReader reader(bytes, 0, 0);
   std::array<std::uint32_t, kMaxComponents> predictors{};
   std::uint64_t stopped_at = 0;
   return DecodeMcus(plan, reader, predictors.data(), planes, 0, false, kNeverStop, stopped_at);
 }
 
-bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double split,
-                        DcPlanes& planes, DcScanReport& report) {
+[[nodiscard]] bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double split,
+                                      DcPlanes& planes, DcScanReport& report) {
   const std::size_t start = SecondStart(plan, bytes, split);
   SecondThreadRecords records;
   if (start >= bytes.size ||
@@ -439,7 +466,8 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double spl
     // Past a marker the reader hands out zeros: no bit there is the data's.
     if (here < watch_from || reader.ended()) return false;
     for (;;) {
-      const std::size_t count = records.published.load(std::memory_order_acquire);
+      const std::uint32_t progress = records.progress.load(std::memory_order_acquire);
+      const std::size_t count = PublishedIn(progress);
       while (cursor < count && records.base + records.position[cursor] < here) ++cursor;
       if (cursor < count) {
         if (records.base + records.position[cursor] == here) {
@@ -450,14 +478,15 @@ bool DecodeOnTwoThreads(const ScanPlan& plan, const ScanBytes& bytes, double spl
         watch_from = records.base + records.position[cursor];
         return false;
       }
-      if (records.finished.load(std::memory_order_acquire)) {
+      if (FinishedIn(progress)) {
         watch_from = ~std::uint64_t{0};  // no more MCUs to meet
         return false;
       }
       // The second thread has not come this far yet (it started late, or
       // is still finding its way): wait for it rather than do its work,
-      // which it would do all the same.
-      std::this_thread::yield();
+      // which it would do all the same. Waiting on the word as read here,
+      // a change made since cannot be missed (see Announce).
+      records.progress.wait(progress, std::memory_order_seq_cst);
     }
   };
   std::uint64_t stopped_at = 0;

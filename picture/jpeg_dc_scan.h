@@ -77,19 +77,21 @@ struct DcPlanes {
 
 // Whether the layout is one this decoder takes (1 or 3 components, valid
 // sampling factors and tables, at most `max_blocks` blocks in all).
-bool DcScanLayoutUsable(const DcScanLayout& layout, std::uint64_t max_blocks);
+[[nodiscard]] bool DcScanLayoutUsable(const DcScanLayout& layout, std::uint64_t max_blocks);
 
 // Decodes the entropy-coded data of a scan: the `size` bytes of `source`
 // from `origin` on (just after the SOS segment, and may run on to the end of
 // the file), read a piece at a time. False when it is not a complete,
 // well-formed scan of `layout` (a damaged or truncated file): the caller
 // then decodes the file some other way.
-bool DecodeDcScan(const DcScanLayout& layout, const ByteSource& source, std::uint64_t origin,
-                  std::size_t size, const DcScanOptions& options, DcPlanes& planes,
-                  DcScanReport* report = nullptr);
+[[nodiscard]] bool DecodeDcScan(const DcScanLayout& layout, const ByteSource& source,
+                                std::uint64_t origin, std::size_t size,
+                                const DcScanOptions& options, DcPlanes& planes,
+                                DcScanReport* report = nullptr);
 // The same for data in memory.
-bool DecodeDcScan(const DcScanLayout& layout, const std::uint8_t* data, std::size_t size,
-                  const DcScanOptions& options, DcPlanes& planes, DcScanReport* report = nullptr);
+[[nodiscard]] bool DecodeDcScan(const DcScanLayout& layout, const std::uint8_t* data,
+                                std::size_t size, const DcScanOptions& options, DcPlanes& planes,
+                                DcScanReport* report = nullptr);
 
 // The picture at 1/8 scale, ceil(width / 8) x ceil(height / 8), as RGBA rows
 // to `sink` (whose Begin() the caller has already called).

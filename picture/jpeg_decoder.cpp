@@ -20,7 +20,7 @@
 namespace vistamere::picture {
 namespace {
 
-constexpr std::size_t kInputBufferSize = 64 * 1024;
+constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 // Progressive pictures keep every DCT coefficient in memory; beyond this
 // libjpeg gives up (there is no backing store) instead of swapping.
 constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
@@ -154,7 +154,7 @@ void CopyHuffmanTable(const JHUFF_TBL& table, HuffmanCodes& codes) {
 // The layout of the picture's scan when the DC-only decoder takes it: one
 // sequential Huffman-coded scan of 8-bit samples holding every component,
 // grey or Y Cb Cr, in the frame's order.
-bool DescribeDcScan(j_decompress_ptr info, DcScanLayout& layout) {
+[[nodiscard]] bool DescribeDcScan(j_decompress_ptr info, DcScanLayout& layout) {
   if (info->progressive_mode || info->arith_code || info->data_precision != 8) return false;
   if (info->comps_in_scan != info->num_components) return false;
   if (info->Ss != 0 || info->Se != DCTSIZE2 - 1 || info->Ah != 0 || info->Al != 0) return false;

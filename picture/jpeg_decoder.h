@@ -10,7 +10,8 @@
 namespace vistamere::picture {
 
 // Reads `source` from offset 0 and delivers RGBA rows to `sink`.
-DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink, const DecodeRequest& request);
+[[nodiscard]] DecodeOutcome DecodeJpeg(ByteSource& source, RowSink& sink,
+                                       const DecodeRequest& request);
 
 struct JpegOptions {
   bool dc_scan = true;  // use the DC-only scan decoder where it applies
@@ -22,7 +23,8 @@ struct JpegReport {
   DcScanReport dc_scan;
 };
 
-DecodeOutcome DecodeJpegWith(ByteSource& source, RowSink& sink, const DecodeRequest& request,
-                             const JpegOptions& options, JpegReport* report = nullptr);
+[[nodiscard]] DecodeOutcome DecodeJpegWith(ByteSource& source, RowSink& sink,
+                                           const DecodeRequest& request, const JpegOptions& options,
+                                           JpegReport* report = nullptr);
 
 }  // namespace vistamere::picture

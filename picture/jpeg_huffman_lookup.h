@@ -15,7 +15,7 @@ inline constexpr int kLookaheadBits = 11;
 class HuffmanLookup {
  public:
   // False when the counts do not describe a prefix code.
-  bool Build(const HuffmanCodes& codes);
+  [[nodiscard]] bool Build(const HuffmanCodes& codes);
 
   // For the next kLookaheadBits bits: (code length << 8) | symbol, or 0
   // when the code there is longer (or no code).
@@ -43,7 +43,7 @@ class AcSkipLookup {
   // once it is past 63, and only a damaged block stops between 65 and 127.
   static constexpr std::uint8_t kEndOfBlock = 128;
 
-  bool Build(const HuffmanCodes& codes);
+  [[nodiscard]] bool Build(const HuffmanCodes& codes);
 
   // For the next kLookaheadBits bits: (advance << 8) | bits, or 0 when the
   // code there is longer (or no code).

@@ -9,62 +9,37 @@
 #include "picture/box_reducer.h"
 #include "picture/file_source.h"
 #include "picture/format_sniffer.h"
-
-// The other decoders join the dispatch as soon as their headers exist;
-// until then their formats are reported as unsupported.
-#if __has_include("picture/jpeg_decoder.h")
-#include "picture/jpeg_decoder.h"
-#define VISTAMERE_HAS_JPEG 1
-#endif
-#if __has_include("picture/png_decoder.h")
-#include "picture/png_decoder.h"
-#define VISTAMERE_HAS_PNG 1
-#endif
-#if __has_include("picture/gif_decoder.h")
 #include "picture/gif_decoder.h"
-#define VISTAMERE_HAS_GIF 1
-#endif
-#if __has_include("picture/webp_decoder.h")
-#include "picture/webp_decoder.h"
-#define VISTAMERE_HAS_WEBP 1
-#endif
-#if __has_include("picture/tiff_decoder.h")
+#include "picture/jpeg_decoder.h"
+#include "picture/png_decoder.h"
 #include "picture/tiff_decoder.h"
-#define VISTAMERE_HAS_TIFF 1
-#endif
+#include "picture/webp_decoder.h"
 
 namespace vistamere::picture {
 namespace {
 
 using Decoder = DecodeOutcome (*)(ByteSource&, RowSink&, const DecodeRequest&);
 
+// Every format has its decoder: a format added without one is a warning
+// (an error here) in this switch.
 Decoder DecoderFor(PictureFormat format) {
   switch (format) {
     case PictureFormat::kBmp:
       return &DecodeBmp;
-#ifdef VISTAMERE_HAS_JPEG
     case PictureFormat::kJpeg:
       return &DecodeJpeg;
-#endif
-#ifdef VISTAMERE_HAS_PNG
     case PictureFormat::kPng:
       return &DecodePng;
-#endif
-#ifdef VISTAMERE_HAS_GIF
     case PictureFormat::kGif:
       return &DecodeGif;
-#endif
-#ifdef VISTAMERE_HAS_WEBP
     case PictureFormat::kWebp:
       return &DecodeWebp;
-#endif
-#ifdef VISTAMERE_HAS_TIFF
     case PictureFormat::kTiff:
       return &DecodeTiff;
-#endif
-    default:
-      return nullptr;
+    case PictureFormat::kUnknown:
+      break;
   }
+  return nullptr;
 }
 
 std::string RefusedSizeReason(const BoxReducer& reducer) {

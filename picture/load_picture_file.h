@@ -29,7 +29,8 @@ struct ShownDetail {
 
 // `path` is in the file system's encoding (UTF-8). On return the canvas is
 // width x height; what could not be decoded is black.
-LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canvas& canvas,
-                            const ProgressCallback& progress = {}, ShownDetail shown = {});
+[[nodiscard]] LoadOutcome LoadPictureFile(const std::string& path, int width, int height,
+                                          Canvas& canvas, const ProgressCallback& progress = {},
+                                          ShownDetail shown = {});
 
 }  // namespace vistamere::picture

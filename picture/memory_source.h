@@ -13,20 +13,21 @@ class MemorySource final : public ByteSource {
  public:
   MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
-  std::size_t Read(void* buffer, std::size_t size) override {
+  [[nodiscard]] std::size_t Read(void* buffer, std::size_t size) override {
     const std::size_t n = std::min<std::uint64_t>(size, size_ - position_);
     if (n > 0) std::memcpy(buffer, data_ + position_, n);
     position_ += n;
     return n;
   }
-  bool Seek(std::uint64_t offset) override {
+  [[nodiscard]] bool Seek(std::uint64_t offset) override {
     if (offset > size_) return false;
     position_ = offset;
     return true;
   }
   std::uint64_t Position() const override { return position_; }
   std::uint64_t Size() const override { return size_; }
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override {
+  [[nodiscard]] std::size_t ReadAt(std::uint64_t offset, void* buffer,
+                                   std::size_t size) const override {
     if (offset >= size_) return 0;
     const std::size_t n = std::min<std::uint64_t>(size, size_ - offset);
     std::memcpy(buffer, data_ + offset, n);

@@ -23,14 +23,14 @@ namespace {
 // Of the ancillary chunks only eXIf is read (tRNS is handled like the
 // critical chunks); libpng skips the rest unread, so no chunk buffer grows
 // past the EXIF block's size.
-constexpr png_alloc_size_t kMaxChunkBytes = 4u * 1024 * 1024;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{4} * 1024 * 1024;
 constexpr png_uint_32 kMaxChunkCount = 1000;
 // A row is held in memory whole: refuse absurd widths before allocating.
 constexpr std::uint32_t kMaxWidth = 1u << 24;
 // libpng's own per-side limit: what the format allows.
 constexpr png_uint_32 kMaxSide = PNG_UINT_31_MAX;
 // The file is read in pieces this large; libpng asks for a few KiB at a time.
-constexpr std::size_t kReadChunk = 256u * 1024;
+constexpr std::size_t kReadChunk = std::size_t{256} * 1024;
 // Signature (8) and the IHDR chunk (8 + 13 + 4): once libpng reads past
 // them it has checked the header.
 constexpr std::uint64_t kHeaderEnd = 33;
@@ -168,7 +168,7 @@ const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std:
 
 // Reads the chunks up to the image data and sets the conversion of every
 // colour type and depth to 8-bit RGB or RGBA. False when libpng gave up.
-bool ReadHeader(PngRead& read) {
+[[nodiscard]] bool ReadHeader(PngRead& read) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   png_set_read_fn(read.png, &read, ReadData);
   png_set_user_limits(read.png, kMaxSide, kMaxSide);
@@ -203,46 +203,63 @@ bool ReadHeader(PngRead& read) {
   return true;
 }
 
-// Reads every row into `row` (a row of libpng's) and hands it to the sink
-// as RGBA through `rgba` (width * 4 bytes); an interlaced pass's pixels are
-// gathered into `packed` first. False when libpng gave up.
-bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
-              std::uint8_t* rgba) {
-  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
-  const std::uint32_t width = read.width;
-  const std::uint32_t height = read.height;
-  const std::uint32_t channels = read.channels;
-  if (!read.interlaced) {
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, row, nullptr);
-      sink.Row(y, width, AsRgba(row, width, read.channels, rgba));
-      read.anything_delivered = true;
-    }
-    return true;
-  }
-  // libpng visits every row in every pass and writes only the pass's pixels,
-  // at their final columns.
-  for (int pass = 0; pass < 7; ++pass) {
-    const PassLayout layout = LayoutOfPass(pass, width);
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, row, nullptr);
-      if (!RowInPass(pass, y, layout)) continue;
-      PackPassPixels(row, layout, channels, packed);
-      sink.Pixels(y, layout.x_start, layout.x_step, layout.count,
-                  AsRgba(packed, layout.count, channels, rgba));
-      read.anything_delivered = true;
-    }
-  }
-  return true;
-}
-
-// Where a queued row's pixels go: RowSink::Pixels's arguments.
+// Where a row's pixels go: RowSink::Pixels's arguments.
 struct Placement {
   std::uint32_t y = 0;
   std::uint32_t x_start = 0;
   std::uint32_t x_step = 1;
   std::uint32_t count = 0;
 };
+
+// Reads every row of the picture, or of each interlace pass, in file order.
+// `claim()` gives the buffer a row's pixels go into (nullptr: stop), and
+// `deliver(where, pixels)` takes them once they are there. A plain row is
+// read straight into its buffer; libpng visits every row in every pass and
+// writes only the pass's pixels, at their final columns, so an interlaced
+// row is read into `scratch` and its pass's pixels gathered into the
+// buffer. False when libpng gave up or claim() said to stop.
+template <typename Claim, typename Deliver>
+[[nodiscard]] bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver) {
+  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
+  const std::uint32_t width = read.width;
+  const std::uint32_t height = read.height;
+  if (!read.interlaced) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      std::uint8_t* pixels = claim();
+      if (pixels == nullptr) return false;
+      png_read_row(read.png, pixels, nullptr);
+      deliver(Placement{y, 0, 1, width}, pixels);
+    }
+    return true;
+  }
+  for (int pass = 0; pass < 7; ++pass) {
+    const PassLayout layout = LayoutOfPass(pass, width);
+    for (std::uint32_t y = 0; y < height; ++y) {
+      png_read_row(read.png, scratch, nullptr);
+      if (!RowInPass(pass, y, layout)) continue;
+      std::uint8_t* pixels = claim();
+      if (pixels == nullptr) return false;
+      PackPassPixels(scratch, layout, read.channels, pixels);
+      deliver(Placement{y, layout.x_start, layout.x_step, layout.count}, pixels);
+    }
+  }
+  return true;
+}
+
+// Reads every row and hands it to the sink as RGBA through `rgba` (width *
+// 4 bytes); `row` is a row of libpng's, `packed` one for an interlaced
+// pass's pixels. False when libpng gave up.
+[[nodiscard]] bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
+                            std::uint8_t* rgba) {
+  std::uint8_t* const target = read.interlaced ? packed : row;
+  return WalkRows(
+      read, row, [target] { return target; },
+      [&read, &sink, rgba](const Placement& where, const std::uint8_t* pixels) {
+        sink.Pixels(where.y, where.x_start, where.x_step, where.count,
+                    AsRgba(pixels, where.count, read.channels, rgba));
+        read.anything_delivered = true;
+      });
+}
 
 // A ring of row buffers between the decoding thread (the producer) and the
 // sink's thread (the consumer). Each side sleeps until three quarters of
@@ -258,7 +275,7 @@ class RowQueue {
         placements_(slots) {}
 
   // Producer: the buffer for the next row; nullptr once the consumer stopped.
-  std::uint8_t* Claim() {
+  [[nodiscard]] std::uint8_t* Claim() {
     std::unique_lock lock(mutex_);
     if (tail_ - head_ == slots_ && !stopped_) {
       producer_waiting_ = true;
@@ -286,7 +303,7 @@ class RowQueue {
 
   // Consumer: the oldest row not yet released; false when there is none
   // left and none will come.
-  bool Next(Placement& where, const std::uint8_t*& pixels) {
+  [[nodiscard]] bool Next(Placement& where, const std::uint8_t*& pixels) {
     std::unique_lock lock(mutex_);
     if (tail_ == head_ && !finished_) {
       consumer_waiting_ = true;
@@ -333,38 +350,16 @@ class RowQueue {
 // ReadRows for the decoding thread: rows go into the queue. `row` is only
 // used for interlaced pictures. False when libpng gave up or the consumer
 // stopped.
-bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
-  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
-  const std::uint32_t width = read.width;
-  const std::uint32_t height = read.height;
-  const std::uint32_t channels = read.channels;
-  if (!read.interlaced) {
-    for (std::uint32_t y = 0; y < height; ++y) {
-      std::uint8_t* slot = queue.Claim();
-      if (slot == nullptr) return false;
-      png_read_row(read.png, slot, nullptr);
-      queue.Publish(Placement{y, 0, 1, width});
-    }
-    return true;
-  }
-  for (int pass = 0; pass < 7; ++pass) {
-    const PassLayout layout = LayoutOfPass(pass, width);
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, row, nullptr);
-      if (!RowInPass(pass, y, layout)) continue;
-      std::uint8_t* slot = queue.Claim();
-      if (slot == nullptr) return false;
-      PackPassPixels(row, layout, channels, slot);
-      queue.Publish(Placement{y, layout.x_start, layout.x_step, layout.count});
-    }
-  }
-  return true;
+[[nodiscard]] bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
+  return WalkRows(
+      read, row, [&queue] { return queue.Claim(); },
+      [&queue](const Placement& where, const std::uint8_t*) { queue.Publish(where); });
 }
 
 enum class Threaded { kDecoded, kGaveUp, kNoThread };
 
 // Decodes on a second thread and delivers here.
-Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
+[[nodiscard]] Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
   const std::size_t row_bytes = std::size_t{read.width} * read.channels;
   RowQueue queue(slots, row_bytes);
   std::vector<std::uint8_t> row(read.interlaced ? row_bytes : 0);
@@ -401,11 +396,11 @@ Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
   return decoded ? Threaded::kDecoded : Threaded::kGaveUp;
 }
 
-DecodeOutcome Damaged(const PngRead& read) {
+[[nodiscard]] DecodeOutcome Damaged(const PngRead& read) {
   return DamagedOutcome("PNG", read.ended, read.anything_delivered);
 }
 
-DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
+[[nodiscard]] DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
   return TooLargeOutcome(width, height);
 }
 

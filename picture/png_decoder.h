@@ -6,6 +6,7 @@
 namespace vistamere::picture {
 
 // Reads `source` from offset 0 and delivers RGBA rows to `sink`.
-DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& request);
+[[nodiscard]] DecodeOutcome DecodePng(ByteSource& source, RowSink& sink,
+                                      const DecodeRequest& request);
 
 }  // namespace vistamere::picture

@@ -14,7 +14,7 @@ namespace vistamere::picture {
 // Memory with its pages already mapped in; throws std::bad_alloc when there
 // is none. Only for sizes of at least kPrefaultThreshold; FreePrefaulted()
 // takes it back, given the same size.
-void* AllocatePrefaulted(std::size_t bytes);
+[[nodiscard]] void* AllocatePrefaulted(std::size_t bytes);
 void FreePrefaulted(void* memory, std::size_t bytes);
 
 inline constexpr std::size_t kPrefaultThreshold = std::size_t{256} * 1024;
@@ -28,7 +28,7 @@ class PrefaultedAllocator {
   template <typename U>
   explicit PrefaultedAllocator(const PrefaultedAllocator<U>&) {}
 
-  T* allocate(std::size_t count) {
+  [[nodiscard]] T* allocate(std::size_t count) {
     if (count > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
     const std::size_t bytes = count * sizeof(T);
     if (bytes >= kPrefaultThreshold) return static_cast<T*>(AllocatePrefaulted(bytes));

@@ -15,7 +15,7 @@ class RowSink {
 
   // `orientation` is the EXIF orientation, 1 to 8 (1: as stored). Returns
   // false when the sink refuses the size; the decoder then stops at once.
-  virtual bool Begin(std::uint32_t width, std::uint32_t height, int orientation) = 0;
+  [[nodiscard]] virtual bool Begin(std::uint32_t width, std::uint32_t height, int orientation) = 0;
 
   // `count` pixels of row `y` at columns x_start, x_start + x_step, ...;
   // 4 bytes each, R G B A, alpha 255 for opaque.

@@ -33,14 +33,8 @@ TiffStream& StreamOf(thandle_t handle) {
 tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
   TiffStream& stream = StreamOf(handle);
   if (size <= 0) return 0;
-  auto* bytes = static_cast<std::uint8_t*>(buffer);
   const auto wanted = static_cast<std::size_t>(size);
-  std::size_t got = 0;
-  while (got < wanted) {
-    const std::size_t count = stream.source->Read(bytes + got, wanted - got);
-    if (count == 0) break;
-    got += count;
-  }
+  const std::size_t got = ReadFully(*stream.source, buffer, wanted);
   if (got < wanted) stream.ended = true;
   return static_cast<tmsize_t>(got);
 }
@@ -94,7 +88,7 @@ class RgbaImage {
   RgbaImage(const RgbaImage&) = delete;
   RgbaImage& operator=(const RgbaImage&) = delete;
 
-  bool Begin(TIFF* tiff) {
+  [[nodiscard]] bool Begin(TIFF* tiff) {
     char message[1024] = {};
     if (TIFFRGBAImageOK(tiff, message) == 0) return false;
     started_ = TIFFRGBAImageBegin(&image_, tiff, 1, message) != 0;
@@ -107,11 +101,11 @@ class RgbaImage {
   bool started_ = false;
 };
 
-DecodeOutcome Damaged(const TiffStream& stream, bool anything_delivered) {
+[[nodiscard]] DecodeOutcome Damaged(const TiffStream& stream, bool anything_delivered) {
   return DamagedOutcome("TIFF", stream.ended, anything_delivered);
 }
 
-DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
+[[nodiscard]] DecodeOutcome TooLarge(std::uint32_t width, std::uint32_t height) {
   return TooLargeOutcome(width, height);
 }
 

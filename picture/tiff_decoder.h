@@ -7,6 +7,7 @@
 namespace vistamere::picture {
 
 // Reads `source` from offset 0 and delivers RGBA rows to `sink`.
-DecodeOutcome DecodeTiff(ByteSource& source, RowSink& sink, const DecodeRequest& request);
+[[nodiscard]] DecodeOutcome DecodeTiff(ByteSource& source, RowSink& sink,
+                                       const DecodeRequest& request);
 
 }  // namespace vistamere::picture

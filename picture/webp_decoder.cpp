@@ -16,25 +16,15 @@
 namespace vistamere::picture {
 namespace {
 
-constexpr std::size_t kReadSize = 64 * 1024;
+constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 constexpr std::size_t kRiffHeaderSize = 12;
 constexpr std::size_t kChunkHeaderSize = 8;
-constexpr std::size_t kMaxExifBytes = 64 * 1024;
+constexpr std::size_t kMaxExifBytes = std::size_t{64} * 1024;
 constexpr int kMaxChunksScanned = 1024;
 constexpr std::uint8_t kVp8xExifFlag = 0x08;
 // libwebp keeps the compressed data it was given; lossless pictures keep
 // all of it until the end.
-constexpr std::uint64_t kMaxFileBytes = 256u * 1024 * 1024;
-
-std::size_t ReadFully(ByteSource& source, std::uint8_t* buffer, std::size_t size) {
-  std::size_t got = 0;
-  while (got < size) {
-    const std::size_t count = source.Read(buffer + got, size - got);
-    if (count == 0) break;
-    got += count;
-  }
-  return got;
-}
+constexpr std::uint64_t kMaxFileBytes = std::uint64_t{256} * 1024 * 1024;
 
 std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
   return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
@@ -96,7 +86,7 @@ struct OutputBuffer {
   ~OutputBuffer() { WebPFreeDecBuffer(&config.output); }
 };
 
-DecodeOutcome Outcome(DecodeStatus status, std::string reason) {
+[[nodiscard]] DecodeOutcome Outcome(DecodeStatus status, std::string reason) {
   return DecodeOutcome{status, std::move(reason)};
 }
 

@@ -13,8 +13,8 @@ namespace vistamere::picture::testing {
 
 std::size_t MemoryByteSource::Read(void* buffer, std::size_t size) {
   if (position_ >= bytes_.size()) return 0;
-  const std::size_t count =
-      std::min<std::size_t>(size, bytes_.size() - static_cast<std::size_t>(position_));
+  const std::size_t count = std::min<std::size_t>(
+      {size, most_per_read_, bytes_.size() - static_cast<std::size_t>(position_)});
   std::memcpy(buffer, bytes_.data() + position_, count);
   position_ += count;
   return count;

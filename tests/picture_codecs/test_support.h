@@ -19,7 +19,9 @@ using Rgba = std::array<std::uint8_t, 4>;
 
 class MemoryByteSource : public ByteSource {
  public:
-  explicit MemoryByteSource(Bytes bytes) : bytes_(std::move(bytes)) {}
+  // Read() gives at most `most_per_read` bytes at a time, as a source may.
+  explicit MemoryByteSource(Bytes bytes, std::size_t most_per_read = SIZE_MAX)
+      : bytes_(std::move(bytes)), most_per_read_(most_per_read) {}
   std::size_t Read(void* buffer, std::size_t size) override;
   bool Seek(std::uint64_t offset) override;
   std::uint64_t Position() const override { return position_; }
@@ -28,6 +30,7 @@ class MemoryByteSource : public ByteSource {
 
  private:
   Bytes bytes_;
+  std::size_t most_per_read_;
   std::uint64_t position_ = 0;
 };
 
