@@ -23,14 +23,20 @@ ninja -C build/clang-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/clang-asan --output-on-failure -j "$jobs"
 
-# The JPEG DC scan and the PNG decoder each run a second thread; these test
-# areas drive both. The codec libraries themselves are not instrumented.
-echo "== clang -O1 ThreadSanitizer build (picture tests) =="
+# The JPEG DC scan and the PNG decoder each run a second thread, and the
+# terminal console readies the cell renderer on one; these test areas drive
+# them. The codec libraries and libchafa are not instrumented.
+echo "== clang -O1 ThreadSanitizer build (picture and terminal console tests) =="
 cmake -S . -B build/clang-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-  -DVISTAMERE_TSAN=ON -DVISTAMERE_TEST_ONLY="picture;picture_codecs;hostile" >/dev/null
-ninja -C build/clang-tsan picture_tests picture_codecs_tests hostile_tests
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/clang-tsan --output-on-failure -j "$jobs"
+  -DVISTAMERE_TSAN=ON -DVISTAMERE_TEST_ONLY="picture;picture_codecs;hostile;term_console" \
+  >/dev/null
+ninja -C build/clang-tsan picture_tests picture_codecs_tests hostile_tests term_console_tests
+TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/support/tsan.supp" \
+  ctest --test-dir build/clang-tsan --output-on-failure -j "$jobs"
+
+echo "== lint =="
+bash scripts/lint.sh build/clang-asan
 
 # libFuzzer comes with clang's runtime (libclang-rt-14-dev); without it the
 # fuzz step is left out rather than failing the run.
