@@ -10,6 +10,9 @@
 
 namespace vistamere {
 
+// The most rows or columns a screen buffer has.
+inline constexpr int kLargestScreenSide = 9999;
+
 struct Cell {
   std::uint8_t character = ' ';  // code page 437 byte
   std::uint8_t attribute = 0x07;

@@ -36,7 +36,9 @@ bool ScreenBuffer::GetScreenBufferInfo(ScreenBufferInfo& info) {
 }
 
 bool ScreenBuffer::SetScreenBufferSize(int columns, int rows) {
-  if (columns < 1 || rows < 1 || columns > 9999 || rows > 9999) return false;
+  if (columns < 1 || rows < 1 || columns > kLargestScreenSide || rows > kLargestScreenSide) {
+    return false;
+  }
   Resize(columns, rows);
   window_.right = std::min(window_.right, columns_ - 1);
   window_.bottom = std::min(window_.bottom, rows_ - 1);

@@ -9,9 +9,6 @@
 namespace vistamere {
 namespace {
 
-// The most rows or columns SetScreenSize accepts.
-constexpr std::uint32_t kLargestScreenSide = 9999;
-
 // A move of the cursor to a row above it waits twice this long, as the
 // console the program was written for did.
 constexpr int kMoveUpWaitMs = 1;
@@ -93,8 +90,9 @@ void TextConsole::SetCursorVisibility(bool visible) {
 }
 
 void TextConsole::SetScreenSize(std::int32_t rows, std::int32_t columns) {
-  if (static_cast<std::uint32_t>(columns) > kLargestScreenSide ||
-      static_cast<std::uint32_t>(rows) > kLargestScreenSide) {
+  constexpr auto kLargest = static_cast<std::uint32_t>(kLargestScreenSide);
+  if (static_cast<std::uint32_t>(columns) > kLargest ||
+      static_cast<std::uint32_t>(rows) > kLargest) {
     return;
   }
   const ScreenBufferInfo info = ReadInfo();
