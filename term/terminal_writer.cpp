@@ -53,21 +53,6 @@ void TerminalWriter::ForgetTerminalState() {
   pen_known_ = false;
 }
 
-bool TerminalWriter::Changed(const Frame& next, std::size_t index) const {
-  if (next.Known(index)) {
-    return !shown_.Known(index) || !(shown_.At(index) == next.At(index));
-  }
-  // Drawn by this writer once, and no longer the program's: blank it.
-  return shown_.Known(index) && !(shown_.At(index) == TermCell{});
-}
-
-bool TerminalWriter::AnyCellChanged(const Frame& next) const {
-  for (std::size_t index = 0; index < next.size(); ++index) {
-    if (Changed(next, index)) return true;
-  }
-  return false;
-}
-
 bool TerminalWriter::CursorChanged(const FrameCursor& cursor) const {
   if (!cursor.visible) return cursor_visibility_ != CursorVisibility::kHidden;
   return cursor_visibility_ != CursorVisibility::kShown || !cursor_position_known_ ||
@@ -85,23 +70,34 @@ const std::string& TerminalWriter::Update(const Frame& next) {
   const bool clear =
       next.size() > 0 && (must_clear_ || (!cleared_ && (shell_text_gone_ || next.AllKnown())));
   must_clear_ = false;
-  const bool cells_change = clear || AnyCellChanged(next);
-  if (!cells_change && !CursorChanged(next.cursor)) return out_;
 
   out_ += kBeginSynchronized;
-  if (cells_change) {
-    if (cursor_visibility_ != CursorVisibility::kHidden) {
-      out_ += kHideCursor;
-      cursor_visibility_ = CursorVisibility::kHidden;
-    }
-    if (clear) ClearScreen();
-    if (!pen_known_) SetPen(Colour::Default(), Colour::Default());
-    WriteCells(next);
-    SetPen(Colour::Default(), Colour::Default());
+  if (clear) {
+    HideCursor();
+    ClearScreen();
   }
+  // One pass: the cells that changed are written as they are found.
+  const bool cells_changed = WriteCells(next) || clear;
+  if (!cells_changed && !CursorChanged(next.cursor)) {
+    out_.clear();
+    return out_;
+  }
+  if (cells_changed) SetPen(Colour::Default(), Colour::Default());
   PlaceCursor(next.cursor);
   out_ += kEndSynchronized;
   return out_;
+}
+
+void TerminalWriter::HideCursor() {
+  if (cursor_visibility_ != CursorVisibility::kHidden) {
+    out_ += kHideCursor;
+    cursor_visibility_ = CursorVisibility::kHidden;
+  }
+}
+
+void TerminalWriter::BeginCellChanges() {
+  HideCursor();
+  if (!pen_known_) SetPen(Colour::Default(), Colour::Default());
 }
 
 void TerminalWriter::ClearScreen() {
@@ -121,11 +117,16 @@ void TerminalWriter::ClearScreen() {
   NoteDrawnRow(shown_.rows() - 1);
 }
 
-void TerminalWriter::WriteCells(const Frame& next) {
+bool TerminalWriter::WriteCells(const Frame& next) {
+  bool any = false;
   for (int row = 0; row < next.rows(); ++row) {
     for (int column = 0; column < next.columns(); ++column) {
       const std::size_t index = next.IndexOf(column, row);
       if (!Changed(next, index)) continue;
+      if (!any) {
+        BeginCellChanges();
+        any = true;
+      }
       const TermCell cell = next.Known(index) ? next.At(index) : TermCell{};
       MoveTo(column, row);
       SetPen(cell.fg, cell.bg);
@@ -136,6 +137,7 @@ void TerminalWriter::WriteCells(const Frame& next) {
       if (++cursor_column_ >= next.columns()) cursor_position_known_ = false;
     }
   }
+  return any;
 }
 
 void TerminalWriter::MoveTo(int column, int row) {
@@ -212,10 +214,7 @@ void TerminalWriter::WriteGlyph(char32_t glyph) {
 
 void TerminalWriter::PlaceCursor(const FrameCursor& cursor) {
   if (!cursor.visible) {
-    if (cursor_visibility_ != CursorVisibility::kHidden) {
-      out_ += kHideCursor;
-      cursor_visibility_ = CursorVisibility::kHidden;
-    }
+    HideCursor();
     return;
   }
   if (!cursor_position_known_ || cursor_column_ != cursor.column || cursor_row_ != cursor.row) {

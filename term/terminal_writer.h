@@ -57,8 +57,13 @@ class TerminalWriter {
  private:
   enum class CursorVisibility { kUnknown, kShown, kHidden };
 
-  bool Changed(const Frame& next, std::size_t index) const;
-  bool AnyCellChanged(const Frame& next) const;
+  bool Changed(const Frame& next, std::size_t index) const {
+    if (next.Known(index)) {
+      return !shown_.Known(index) || !(shown_.At(index) == next.At(index));
+    }
+    // Drawn by this writer once, and no longer the program's: blank it.
+    return shown_.Known(index) && !(shown_.At(index) == TermCell{});
+  }
   bool CursorChanged(const FrameCursor& cursor) const;
   void ForgetTerminalState();
   void ClearScreen();
@@ -67,7 +72,11 @@ class TerminalWriter {
   bool RewriteGapCheaper(int column, std::size_t move_cost);
   void SetPen(Colour fg, Colour bg);
   void WriteGlyph(char32_t glyph);
-  void WriteCells(const Frame& next);
+  void HideCursor();
+  // Hides the cursor and makes the pen known before the first cell changes.
+  void BeginCellChanges();
+  // Writes the cells that changed; false when none did.
+  bool WriteCells(const Frame& next);
   void PlaceCursor(const FrameCursor& cursor);
   void NoteDrawnRow(int row) {
     if (row > lowest_drawn_row_) lowest_drawn_row_ = row;

@@ -194,7 +194,9 @@ void InstallHandlers() {
 }  // namespace
 
 std::unique_ptr<TtySession> TtySession::Open(std::string& error) {
-  const int input = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  // Our own open file description: reads that find nothing return at once,
+  // and nobody else's descriptor changes.
+  const int input = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (input < 0) {
     error = "no terminal to run in (/dev/tty: " + std::string(std::strerror(errno)) + ")";
     return nullptr;
@@ -282,11 +284,6 @@ bool TtySession::Wait(std::chrono::milliseconds timeout) {
 }
 
 TerminalRead TtySession::Read(std::span<std::uint8_t> buffer) {
-  pollfd input{input_fd_, POLLIN, 0};
-  if (::poll(&input, 1, 0) <= 0) return {};
-  if ((input.revents & POLLIN) == 0) {
-    return {0, (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0};
-  }
   const ssize_t n = ::read(input_fd_, buffer.data(), buffer.size());
   if (n > 0) return {static_cast<std::size_t>(n), false};
   if (n < 0 && (errno == EINTR || errno == EAGAIN)) return {};
