@@ -118,26 +118,25 @@ void TerminalWriter::ClearScreen() {
 }
 
 bool TerminalWriter::WriteCells(const Frame& next) {
-  bool any = false;
+  static constexpr TermCell kBlank{};
+  int last_changed_row = -1;
   for (int row = 0; row < next.rows(); ++row) {
     for (int column = 0; column < next.columns(); ++column) {
       const std::size_t index = next.IndexOf(column, row);
       if (!Changed(next, index)) continue;
-      if (!any) {
-        BeginCellChanges();
-        any = true;
-      }
-      const TermCell cell = next.Known(index) ? next.At(index) : TermCell{};
+      if (last_changed_row < 0) BeginCellChanges();
+      last_changed_row = row;
+      const TermCell& cell = next.Known(index) ? next.At(index) : kBlank;
       MoveTo(column, row);
       SetPen(cell.fg, cell.bg);
       WriteGlyph(cell.glyph);
       shown_.Set(column, row, cell);
-      NoteDrawnRow(row);
       // Past the frame's last column the terminal may be waiting to wrap.
       if (++cursor_column_ >= next.columns()) cursor_position_known_ = false;
     }
   }
-  return any;
+  NoteDrawnRow(last_changed_row);
+  return last_changed_row >= 0;
 }
 
 void TerminalWriter::MoveTo(int column, int row) {
