@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
 
+#include "app/options.h"
 #include "console/text_console.h"
 #include "driver/win_main.h"
 #include "term/terminal_console.h"
@@ -19,13 +19,18 @@ extern "C" char __executable_start;  // NOLINT: start of the program image, set 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: vistamere [--help | --version]\n"
+    "Usage: vistamere [--colors=truecolor|256|16] [PICTURE]\n"
+    "       vistamere --help | --version\n"
     "\n"
     "Vistamere shows a picture of a ballpark in the terminal, with the labels of the nine\n"
     "fielding positions where an observer sees each fielder.\n"
     "\n"
     "At the prompt, type the name of a picture file (BMP, JPEG, PNG, GIF, WebP\n"
-    "or TIFF), or just press Enter for the built-in ballpark.\n"
+    "or TIFF), or just press Enter for the built-in ballpark. A PICTURE named on\n"
+    "the command line answers the prompt.\n"
+    "\n"
+    "  --colors=MODE  colours of the picture: truecolor (24-bit), 256 or 16;\n"
+    "                 without it the terminal is asked what it can show\n"
     "\n"
     "Keys:  X/x Y/y Z/z  move the observer      1/2  tilt up/down      3/4  turn\n"
     "       Q  quit prompt (N starts again with the first viewpoint)\n"
@@ -33,6 +38,9 @@ constexpr char kUsage[] =
     "Needs a terminal of at least 102 columns by 40 rows.\n";
 
 constexpr char kVersion[] = "Vistamere 1.0\n";
+
+// The exit status of a command line the program cannot follow.
+constexpr int kUsageErrorStatus = 2;
 
 // The command line without the program's own name.
 std::string CommandTail(int argc, char** argv) {
@@ -42,6 +50,19 @@ std::string CommandTail(int argc, char** argv) {
     tail += argv[i];
   }
   return tail;
+}
+
+vistamere::term::ColourMode ColourModeFor(vistamere::app::ColourChoice choice) {
+  switch (choice) {
+    case vistamere::app::ColourChoice::kTrueColor:
+      return vistamere::term::ColourMode::kTrueColor;
+    case vistamere::app::ColourChoice::k256:
+    case vistamere::app::ColourChoice::k16:
+      return vistamere::term::ColourMode::kIndexed256;
+    case vistamere::app::ColourChoice::kDetect:
+      break;
+  }
+  return vistamere::term::DetectColourMode(std::getenv("COLORTERM"));
 }
 
 // The entry routine finds the program's services bound while it runs.
@@ -58,15 +79,19 @@ class ServicesBinding {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+  const vistamere::app::ProgramOptions options = vistamere::app::ParseOptions(argc, argv);
+  switch (options.action) {
+    case vistamere::app::ProgramOptions::Action::kHelp:
       std::fputs(kUsage, stdout);
       return 0;
-    }
-    if (std::strcmp(argv[i], "--version") == 0) {
+    case vistamere::app::ProgramOptions::Action::kVersion:
       std::fputs(kVersion, stdout);
       return 0;
-    }
+    case vistamere::app::ProgramOptions::Action::kUsageError:
+      std::fprintf(stderr, "vistamere: %s\n\n%s", options.error.c_str(), kUsage);
+      return kUsageErrorStatus;
+    case vistamere::app::ProgramOptions::Action::kRun:
+      break;
   }
 
   std::string error;
@@ -77,8 +102,7 @@ int main(int argc, char** argv) {
   }
   try {
     vistamere::GraphicsWindow window;
-    vistamere::term::TerminalConsole device(
-        *tty, window, vistamere::term::DetectColourMode(std::getenv("COLORTERM")));
+    vistamere::term::TerminalConsole device(*tty, window, ColourModeFor(options.colours));
     device.Start();
     vistamere::ToolLibraries tools(window, &device);
     vistamere::TextConsole console(device);

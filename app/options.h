@@ -1,0 +1,23 @@
+// The command line: what the user asked for, or why it cannot be done.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vistamere::app {
+
+enum class ColourChoice { kDetect, kTrueColor, k256, k16 };
+
+struct ProgramOptions {
+  enum class Action { kRun, kHelp, kVersion, kUsageError };
+
+  Action action = Action::kRun;
+  ColourChoice colours = ColourChoice::kDetect;
+  // A picture named on the command line answers the file prompt.
+  std::optional<std::string> picture;
+  std::string error;  // what is wrong, for kUsageError
+};
+
+ProgramOptions ParseOptions(int argc, const char* const* argv);
+
+}  // namespace vistamere::app
