@@ -12,6 +12,7 @@
 #include "driver/win_main.h"
 #include "term/terminal_console.h"
 #include "term/tty_session.h"
+#include "toollibs/file_name_completer.h"
 #include "toollibs/tool_libraries_impl.h"
 
 extern "C" char __executable_start;  // NOLINT: start of the program image, set by the linker
@@ -103,9 +104,12 @@ int main(int argc, char** argv) {
   try {
     vistamere::GraphicsWindow window;
     vistamere::term::TerminalConsole device(*tty, window, ColourModeFor(options.colours));
+    if (options.picture) device.TypeAhead(*options.picture);
     device.Start();
-    vistamere::ToolLibraries tools(window, &device);
-    vistamere::TextConsole console(device);
+    vistamere::TypedLine typed_line;
+    vistamere::FileNameCompleter completer(std::getenv("HOME"));
+    vistamere::ToolLibraries tools(window, &device, &typed_line);
+    vistamere::TextConsole console(device, {&typed_line, &completer});
     vistamere::ProgramServices services{console, tools, tools};
     const ServicesBinding binding(services);
     const std::string tail = CommandTail(argc, argv);
@@ -113,6 +117,9 @@ int main(int argc, char** argv) {
         WINMAIN(reinterpret_cast<std::intptr_t>(&__executable_start), 0, tail.c_str(), 10);
     tty->Restore();
     return code;
+  } catch (const vistamere::term::EndRequested&) {
+    tty->Restore();
+    return 0;
   } catch (const vistamere::term::TerminalLost&) {
     // Nobody is left to read a message.
     tty->Restore();

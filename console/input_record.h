@@ -24,6 +24,9 @@ struct KeyEventRecord {
   std::uint16_t scan_code = 0;  // PC scan code set 1, low byte used
   std::uint8_t character = 0;   // byte of the console code page (437), 0 for none
   std::uint32_t control_state = 0;
+  // The character as typed, where the console knows it (0: not known); the
+  // code page byte above is '?' for a character the code page lacks.
+  char32_t unicode = 0;
 
   friend bool operator==(const KeyEventRecord&, const KeyEventRecord&) = default;
 };

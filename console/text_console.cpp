@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "console/code_page_437.h"
 #include "console/us_keyboard.h"
 
 namespace vistamere {
@@ -15,6 +16,18 @@ constexpr int kMoveUpWaitMs = 1;
 
 // WaitKey looks for a key once every this many milliseconds.
 constexpr int kKeyPollMs = 1;
+
+// The line editing keys' bytes.
+constexpr std::uint8_t kBackspaceByte = 0x08;
+constexpr std::uint8_t kTabByte = 0x09;
+constexpr std::uint8_t kEnterByte = 0x0D;
+
+// The character typed for a byte of the line: as the key reported it where
+// that is what the byte stands for, else the byte's own glyph.
+char32_t TypedCharacter(const KeyEventRecord& record, std::uint8_t byte) {
+  if (record.unicode != 0 && UnicodeToCp437(record.unicode) == byte) return record.unicode;
+  return Cp437ToUnicode(byte);
+}
 
 // Keys that only change what other keys do.
 constexpr std::array<std::uint8_t, 7> kModifierScanCodes = {
@@ -67,7 +80,7 @@ std::optional<Text> KeyStringOf(const KeyEventRecord& key) {
   return ExtendedKey(s);
 }
 
-TextConsole::TextConsole(ConsoleDevice& device) : device_(device) {
+TextConsole::TextConsole(ConsoleDevice& device, LineInputAids aids) : device_(device), aids_(aids) {
   CursorInfo info{0, false};
   if (device_.GetCursorInfo(info) && info.size > 0) {
     state_.CursorSize = info.size;
@@ -205,11 +218,17 @@ std::optional<Text> TextConsole::PeekKey() {
 }
 
 Text TextConsole::WaitKey() {
+  KeyEventRecord record;
+  return WaitKeyRecord(record);
+}
+
+Text TextConsole::WaitKeyRecord(KeyEventRecord& record) {
   for (;;) {
     device_.Sleep(kKeyPollMs);
     if (auto key = PeekKey()) {
       InputRecord consumed;
       device_.ReadInput(consumed);
+      record = consumed.key;
       return *key;
     }
   }
@@ -234,29 +253,42 @@ Text TextConsole::LineInput() {
   }
   Text line;
   line.reserve(kLineInputCapacity);
+  std::u32string typed;  // what was typed for each byte of the line
+  const auto add = [&](std::uint8_t byte, char32_t character) {
+    if (line.size() >= kLineInputCapacity) return;
+    line.push_back(static_cast<char>(byte));
+    typed.push_back(character);
+    PrintText(Text(1, static_cast<char>(byte)));
+  };
   for (;;) {
-    const Text key = WaitKey();
+    KeyEventRecord record;
+    const Text key = WaitKeyRecord(record);
     if (key.size() != 1 || key[0] == '\0') continue;
     const auto b = static_cast<std::uint8_t>(key[0]);
-    if (b == 0x08) {
+    if (b == kBackspaceByte) {
       if (!line.empty()) {
         CursorBack();
         PrintText(" ");
         CursorBack();
         line.pop_back();
+        typed.pop_back();
       }
-    } else if (b == 0x0D) {
+    } else if (b == kEnterByte) {
       PrintNewline();
       break;
-    } else if (b >= 0x20 && line.size() < kLineInputCapacity) {
-      line.push_back(static_cast<char>(b));
-      PrintText(Text(1, static_cast<char>(b)));
+    } else if (b == kTabByte && aids_.completer != nullptr) {
+      for (const char32_t character : aids_.completer->Complete(typed)) {
+        add(UnicodeToCp437(character), character);
+      }
+    } else if (b >= 0x20) {
+      add(b, TypedCharacter(record, b));
     }
   }
   if (state_.CursorOverride) {
     SetCursorVisibility(state_.CursorVisible);
     state_.CursorOverride = false;
   }
+  if (aids_.typed_line != nullptr) aids_.typed_line->Remember(line, typed);
   return line;
 }
 

@@ -8,6 +8,7 @@
 
 #include "console/console_device.h"
 #include "console/text.h"
+#include "console/typed_line.h"
 
 namespace vistamere {
 
@@ -27,10 +28,17 @@ struct ConsoleState {
 // Room for one typed line.
 inline constexpr int kLineInputCapacity = 10000;
 
+// What line input may use besides the keys: where to keep the line as
+// typed, and what completes it on Tab (Tab is ignored without it).
+struct LineInputAids {
+  TypedLine* typed_line = nullptr;
+  LineCompleter* completer = nullptr;
+};
+
 class TextConsole {
  public:
   // Reads the cursor shape from the device; neither clears nor moves anything.
-  explicit TextConsole(ConsoleDevice& device);
+  explicit TextConsole(ConsoleDevice& device, LineInputAids aids = {});
 
   void SetScreenSize(std::int32_t rows, std::int32_t columns);
   void ClearScreen();
@@ -49,10 +57,13 @@ class TextConsole {
 
  private:
   ScreenBufferInfo ReadInfo();
+  // WaitKey, and the record of the key it returns.
+  Text WaitKeyRecord(KeyEventRecord& record);
   void ScrollUp();
   void SetCursorVisibility(bool visible);
 
   ConsoleDevice& device_;
+  LineInputAids aids_;
   ConsoleState state_;
 };
 

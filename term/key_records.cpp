@@ -91,12 +91,16 @@ KeyEventRecord KeyOfByte(std::uint8_t byte) {
   if (byte < 0x20) return Key(KeyOfAscii(byte + 0x60)->scan_code, byte, kLeftCtrlPressed);
   if (byte >= 0x80) return KeyOfCharacter(byte);
   const auto key = KeyOfAscii(byte);
-  if (!key) return Key(0, byte, 0);
-  return Key(key->scan_code, byte, key->shifted ? kShiftPressed : 0);
+  KeyEventRecord record = key ? Key(key->scan_code, byte, key->shifted ? kShiftPressed : 0)
+                              : Key(0, byte, 0);
+  record.unicode = byte;
+  return record;
 }
 
 KeyEventRecord KeyOfCharacter(char32_t code_point) {
-  return Key(0, UnicodeToCp437(code_point), 0);
+  KeyEventRecord record = Key(0, UnicodeToCp437(code_point), 0);
+  record.unicode = code_point;
+  return record;
 }
 
 std::optional<KeyEventRecord> KeyOfCodeReport(const KeyCodeReport& report) {
@@ -114,13 +118,17 @@ std::optional<KeyEventRecord> KeyOfCodeReport(const KeyCodeReport& report) {
     // The key's place on a US keyboard: the base-layout key when reported.
     const std::uint32_t place = IsPrintableAscii(report.base) ? report.base : report.code;
     const auto ascii = IsPrintableAscii(place) ? KeyOfAscii(place) : std::nullopt;
-    std::uint8_t character = ByteOfCharacter(TypedCharacter(report, state));
+    const std::uint32_t typed = TypedCharacter(report, state);
+    std::uint8_t character = ByteOfCharacter(typed);
+    char32_t unicode = typed;
     if ((state & kLeftCtrlPressed) != 0) {
       if (const auto control = ControlCodeOf(IsAsciiLetter(place) ? (place | 0x20) : place)) {
         character = *control;
+        unicode = 0;
       }
     }
     key = Key(ascii ? ascii->scan_code : 0, character, state);
+    key->unicode = unicode;
   } else {
     return std::nullopt;
   }

@@ -7,7 +7,7 @@
 #include "term/key_sequence_params.h"
 #include "term/key_sequence_tables.h"
 #include "term/sequence_bytes.h"
-#include "term/utf8.h"
+#include "console/utf8.h"
 
 namespace vistamere::term {
 namespace {

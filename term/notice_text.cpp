@@ -6,7 +6,7 @@
 #include <span>
 
 #include "term/cp437.h"
-#include "term/utf8.h"
+#include "console/utf8.h"
 
 namespace vistamere::term {
 namespace {

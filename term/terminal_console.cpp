@@ -4,7 +4,9 @@
 #include <array>
 #include <system_error>
 
+#include "console/utf8.h"
 #include "term/frame_compose.h"
+#include "term/key_records.h"
 #include "term/load_progress.h"
 #include "term/too_small_notice.h"
 
@@ -14,12 +16,16 @@ namespace {
 // Keyboard protocol flags: disambiguate, report releases, alternate keys,
 // all keys as escape codes.
 constexpr int kKeyboardFlags = 1 | 2 | 4 | 8;
+constexpr std::uint8_t kEnterByte = 0x0D;
 // Ctrl+L, which terminal programs take as a request to draw the screen anew.
 constexpr std::uint8_t kRedrawKey = 0x0C;
 
-bool IsRedrawKey(const InputRecord& record) {
+// Ctrl+Backslash, which ends the program at once.
+constexpr std::uint8_t kEndKey = 0x1C;
+
+bool IsControlKey(const InputRecord& record, std::uint8_t character) {
   return record.type == InputEventType::kKey && record.key.key_down &&
-         record.key.character == kRedrawKey &&
+         record.key.character == character &&
          (record.key.control_state & (kLeftAltPressed | kRightAltPressed)) == 0;
 }
 
@@ -33,6 +39,25 @@ TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window, Col
 
 TerminalConsole::~TerminalConsole() {
   if (cells_prepared_.valid()) cells_prepared_.wait();
+}
+
+void TerminalConsole::TypeAhead(std::string_view utf8) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  for (std::size_t at = 0; at < utf8.size();) {
+    const Utf8Char read = DecodeUtf8(std::span(bytes + at, utf8.size() - at));
+    const char32_t character = read.status == Utf8Status::kValid ? read.code_point : U'?';
+    at += std::max<std::size_t>(read.length, 1);
+    InputRecord record;
+    // Printable ASCII as its key (scan code and Shift); anything else as a
+    // typed character, never as a control.
+    record.key = character >= 0x20 && character < 0x7F
+                     ? KeyOfByte(static_cast<std::uint8_t>(character))
+                     : KeyOfCharacter(character);
+    screen_.PushInput(record);
+  }
+  InputRecord enter;
+  enter.key = KeyOfByte(kEnterByte);
+  screen_.PushInput(enter);
 }
 
 void TerminalConsole::Start() {
@@ -217,7 +242,8 @@ void TerminalConsole::ReadTerminal() {
 void TerminalConsole::DrainDecodedInput() {
   InputRecord record;
   while (decoder_.Next(record)) {
-    if (IsRedrawKey(record)) writer_.Repaint();
+    if (IsControlKey(record, kEndKey)) throw EndRequested();
+    if (IsControlKey(record, kRedrawKey)) writer_.Repaint();
     screen_.PushInput(record);
   }
 }

@@ -30,6 +30,13 @@ class TerminalLost : public std::runtime_error {
   TerminalLost() : std::runtime_error("the terminal has gone away") {}
 };
 
+// The user asked to end the program at once (Ctrl+Backslash, the terminal's
+// counterpart of a console's Ctrl+Break).
+class EndRequested : public std::runtime_error {
+ public:
+  EndRequested() : std::runtime_error("the user asked to end the program") {}
+};
+
 class TerminalConsole final : public ConsoleDevice, public ToolHost {
  public:
   // A lone Esc waits this long for more bytes before it counts as the Esc
@@ -45,6 +52,10 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   ~TerminalConsole() override;
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
+
+  // Queues the keys that type `utf8` and Enter, as if the user typed them
+  // before anything else.
+  void TypeAhead(std::string_view utf8);
 
   // Asks the terminal where its cursor stands and which keyboard protocol
   // it speaks, and places the screen's cursor there. Keys typed meanwhile
@@ -63,7 +74,8 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   bool ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
                           Cell fill) override;
   // With no input queued, shows the screen and waits for the terminal until
-  // a key event comes. Throws TerminalLost.
+  // a key event comes. Throws TerminalLost, and EndRequested for
+  // Ctrl+Backslash.
   bool PeekInput(InputRecord& record) override;
   bool ReadInput(InputRecord& record) override;
   void Sleep(int milliseconds) override;

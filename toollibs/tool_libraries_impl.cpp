@@ -1,11 +1,13 @@
 #include "toollibs/tool_libraries_impl.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "console/code_page_437.h"
 #include "picture/load_picture_file.h"
 #include "toollibs/builtin_ballpark.h"
 #include "toollibs/ole_string.h"
+#include "toollibs/picture_path.h"
 
 namespace vistamere {
 namespace {
@@ -88,6 +90,15 @@ std::int32_t ToolLibraries::StretchImage(const char* name, std::int32_t width,
   return Stretch(name, width, height);
 }
 
+// The file system's name (UTF-8) for a name of code page 437 bytes: as the
+// user typed it at the prompt, where it was typed there.
+std::string ToolLibraries::FileNameOf(const std::string& bytes) const {
+  if (typed_line_ != nullptr) {
+    if (auto typed = typed_line_->AsTyped(bytes)) return *typed;
+  }
+  return Cp437ToUtf8(bytes, LowBytes::kAscii);
+}
+
 std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::int32_t height) {
   if (width < 1 || height < 1 || width > kMaxDrawingSide || height > kMaxDrawingSide) {
     return kBadArgument;
@@ -115,9 +126,9 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
     detail.height = static_cast<std::uint32_t>(window_.area->bottom - window_.area->top + 1) *
                     picture::kSamplesPerCell;
   }
-  // Typed names are code page 437; the file system's are UTF-8.
-  const picture::LoadOutcome outcome = picture::LoadPictureFile(
-      Cp437ToUtf8(bytes, LowBytes::kAscii), width, height, window_.canvas, progress, detail);
+  const picture::LoadOutcome outcome =
+      picture::LoadPictureFile(ResolvePicturePath(FileNameOf(bytes), std::getenv("HOME")), width,
+                               height, window_.canvas, progress, detail);
   if (host_ != nullptr) host_->ShowLoadProgress(shown, -1);
   if (outcome.status == picture::DecodeStatus::kOk) return 0;
   window_.notice = "cannot show '" + shown + "': " + outcome.reason;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "console/typed_line.h"
 #include "toollibs/graphics_window.h"
 #include "toollibs/tool_host.h"
 #include "toollibs/tool_libraries.h"
@@ -20,7 +21,10 @@ inline constexpr std::int32_t kPictureNotShown = 5;
 
 class ToolLibraries final : public ConsoleTools, public GraphicsTools {
  public:
-  ToolLibraries(GraphicsWindow& window, ToolHost* host) : window_(window), host_(host) {}
+  // `typed_line` (may be null): the file prompt's line as typed, so that a
+  // name with characters the code page lacks still opens its file.
+  ToolLibraries(GraphicsWindow& window, ToolHost* host, const TypedLine* typed_line = nullptr)
+      : window_(window), host_(host), typed_line_(typed_line) {}
 
   std::int32_t InitConsoleTools(std::intptr_t instance, std::int32_t a, std::int32_t b,
                                 std::int32_t c, std::int32_t* d, std::int32_t e) override;
@@ -44,9 +48,11 @@ class ToolLibraries final : public ConsoleTools, public GraphicsTools {
 
  private:
   std::int32_t Stretch(const char* name, std::int32_t width, std::int32_t height);
+  [[nodiscard]] std::string FileNameOf(const std::string& bytes) const;
 
   GraphicsWindow& window_;
   ToolHost* host_;
+  const TypedLine* typed_line_;
   std::string title_;
 };
 

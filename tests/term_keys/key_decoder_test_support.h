@@ -30,6 +30,13 @@ Decoded DecodeWhole(std::string_view bytes, bool expect_cursor_report = false);
 // both bytes of a two-byte key string as <hex>.
 std::string KeyStrings(const std::vector<InputRecord>& records);
 
+// The record's fields as the console reports them, without the character
+// as typed (tested on its own).
+inline KeyEventRecord ConsoleFields(KeyEventRecord key) {
+  key.unicode = 0;
+  return key;
+}
+
 // A gtest name made of a readable case name: letters and digits kept, the rest '_'.
 std::string TestName(std::string_view name);
 

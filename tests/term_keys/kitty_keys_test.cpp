@@ -100,7 +100,7 @@ TEST_P(KittyKeys, DecodeToTheConsoleRecord) {
   const KittyCase& c = GetParam();
   const auto decoded = DecodeWhole(c.bytes);
   ASSERT_EQ(decoded.records.size(), 1u);
-  EXPECT_EQ(decoded.records[0].key, c.expected);
+  EXPECT_EQ(testing::ConsoleFields(decoded.records[0].key), c.expected);
   EXPECT_EQ(KeyStrings(decoded.records), c.key_string);
   EXPECT_FALSE(decoded.incomplete_before_flush);
 }

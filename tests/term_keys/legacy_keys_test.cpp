@@ -161,7 +161,30 @@ TEST(LegacyKeyRecords, CarryScanCodeCharacterAndModifiers) {
     const auto decoded = DecodeWhole(c.bytes);
     ASSERT_EQ(decoded.records.size(), 1u) << c.bytes;
     EXPECT_EQ(decoded.records[0].type, InputEventType::kKey);
-    EXPECT_EQ(decoded.records[0].key, c.expected) << c.bytes;
+    EXPECT_EQ(testing::ConsoleFields(decoded.records[0].key), c.expected) << c.bytes;
+  }
+}
+
+TEST(LegacyKeyRecords, KeepTheCharacterAsTyped) {
+  const struct {
+    const char* bytes;
+    std::uint8_t character;
+    char32_t typed;
+  } cases[] = {
+      {"a", 'a', U'a'},
+      {"\xc3\xa9", 0x82, U'\u00e9'},
+      {"\xe7\x8c\xab", '?', U'\u732b'},   // no such glyph in the code page
+      {"\033[97u", 'a', U'a'},              // kitty keyboard protocol
+      {"\033[8364u", '?', U'\u20ac'},
+      {"\033[97;5u", 0x01, 0},              // Ctrl+A types no character
+      {"\x01", 0x01, 0},
+      {"\033[A", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const auto decoded = DecodeWhole(c.bytes);
+    ASSERT_EQ(decoded.records.size(), 1u) << c.bytes;
+    EXPECT_EQ(decoded.records[0].key.character, c.character) << c.bytes;
+    EXPECT_EQ(decoded.records[0].key.unicode, c.typed) << c.bytes;
   }
 }
 

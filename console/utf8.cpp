@@ -1,6 +1,8 @@
-#include "term/utf8.h"
+#include "console/utf8.h"
 
-namespace vistamere::term {
+#include "console/code_page_437.h"
+
+namespace vistamere {
 
 Utf8Char DecodeUtf8(std::span<const std::uint8_t> bytes) {
   const std::uint8_t lead = bytes[0];
@@ -27,4 +29,25 @@ Utf8Char DecodeUtf8(std::span<const std::uint8_t> bytes) {
   return {Utf8Status::kValid, length, value};
 }
 
-}  // namespace vistamere::term
+std::optional<std::u32string> CharactersOfUtf8(std::string_view utf8) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  std::u32string characters;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const Utf8Char read = DecodeUtf8(std::span(bytes + at, utf8.size() - at));
+    if (read.status != Utf8Status::kValid) return std::nullopt;
+    characters.push_back(read.code_point);
+    at += read.length;
+  }
+  return characters;
+}
+
+std::string Utf8Of(std::u32string_view characters) {
+  std::string utf8;
+  char bytes[4];
+  for (const char32_t c : characters) {
+    utf8.append(bytes, static_cast<std::size_t>(AppendUtf8(c, bytes)));
+  }
+  return utf8;
+}
+
+}  // namespace vistamere

@@ -1,12 +1,15 @@
-// Reading UTF-8 one character at a time: the keys a terminal sends and the
-// text the platform shows.
+// UTF-8: read one character at a time (the keys a terminal sends, the text
+// the platform shows), and whole texts to and from characters.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
-namespace vistamere::term {
+namespace vistamere {
 
 enum class Utf8Status : std::uint8_t {
   kValid,
@@ -30,4 +33,10 @@ struct Utf8Char {
 // Only the shortest form of a value up to U+10FFFF, surrogates excepted, is valid.
 [[nodiscard]] Utf8Char DecodeUtf8(std::span<const std::uint8_t> bytes);
 
-}  // namespace vistamere::term
+// The characters of UTF-8 text; nothing when any of it is malformed.
+[[nodiscard]] std::optional<std::u32string> CharactersOfUtf8(std::string_view utf8);
+
+// Characters as UTF-8.
+[[nodiscard]] std::string Utf8Of(std::u32string_view characters);
+
+}  // namespace vistamere
