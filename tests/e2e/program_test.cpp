@@ -1,9 +1,11 @@
 // The real binary in tmux at 102x40: prompt, turns, quit prompt, restart,
 // exit code and the terminal given back.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,18 +172,100 @@ TEST(EndToEnd, WithoutATerminalItSaysSoAndExitsOne) {
   EXPECT_EQ(std::string(buffer, n), "1\n");
 }
 
-TEST(EndToEnd, HelpAndVersionPrintAndExitBeforeTouchingTheTerminal) {
-  for (const char* option : {"--help", "--version"}) {
-    FILE* pipe =
-        ::popen((ShellQuote(kBinary) + " " + option + " </dev/null; echo rc=$?").c_str(), "r");
+TEST(EndToEnd, CommandLinesAreAnsweredBeforeTouchingTheTerminal) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* text;
+  } cases[] = {
+      {"--help", 0, "Usage: vistamere"},
+      {"--version", 0, "Vistamere 1.0"},
+      {"--foo", 2, "unknown option '--foo'"},
+      {"--colors=12", 2, "--colors takes truecolor, 256 or 16"},
+      {"one.png two.png", 2, "only one picture"},
+  };
+  for (const auto& c : cases) {
+    FILE* pipe = ::popen(
+        (ShellQuote(kBinary) + " " + c.arguments + " </dev/null 2>&1; echo rc=$?").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;
     char buffer[512];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
     ::pclose(pipe);
-    EXPECT_NE(output.find("Vistamere"), std::string::npos) << option;
-    EXPECT_NE(output.find("rc=0"), std::string::npos) << option;
+    EXPECT_NE(output.find(c.text), std::string::npos) << c.arguments << ": " << output;
+    EXPECT_NE(output.find("rc=" + std::to_string(c.status)), std::string::npos) << c.arguments;
+  }
+}
+
+// A folder of pictures whose names the code page cannot show.
+class PictureFolder {
+ public:
+  PictureFolder()
+      : path_(std::filesystem::temp_directory_path() /
+              ("vistamere-e2e-names-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_);
+    for (const char* name : {"\xe7\x8c\xab.png", "?uro.png"}) {
+      std::filesystem::copy_file(std::filesystem::path(VISTAMERE_BMPSUITE) / "g" / "rgb24.bmp",
+                                 path_ / name);
+    }
+  }
+  ~PictureFolder() { std::filesystem::remove_all(path_); }
+  std::string path() const { return path_.string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+TEST(EndToEnd, NamesOpenAsTypedCompletedOrGivenOnTheCommandLine) {
+  const PictureFolder folder;
+  const struct {
+    const char* arguments;
+    const char* keys;    // typed at the prompt, then Tab and Enter
+    const char* notice;  // "" for the picture shown
+  } cases[] = {
+      {"\xe7\x8c\xab.png", "", ""},
+      {"\xe2\x82\xacuro.png", "", "cannot show '?uro.png': no such file"},
+      {"", "\xe7\x8c\xab", ""},  // Tab completes the name
+      {"", "\xe2\x82\xacuro.png", "cannot show '?uro.png': no such file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.arguments) + c.keys);
+    TmuxSession tmux(102, 40);
+    tmux.RunCommand("cd " + ShellQuote(folder.path()) + "; " +
+                    ProgramThenReport(*c.arguments ? " " + ShellQuote(c.arguments) : ""));
+    if (*c.arguments == '\0') {
+      ASSERT_TRUE(tmux.WaitForText("Enter file name: "));
+      tmux.Type(c.keys);
+      tmux.Press("Tab");
+      tmux.Press("Enter");
+    }
+    ASSERT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-80 "));
+    std::string screen;
+    for (const std::string& row : tmux.Screen()) screen += row;
+    if (*c.notice != '\0') {
+      EXPECT_TRUE(tmux.WaitForText(c.notice));
+    } else {
+      EXPECT_EQ(screen.find("cannot show"), std::string::npos);
+    }
+    tmux.Type("Qx");
+    EXPECT_TRUE(tmux.WaitForText("EXIT=0 icanon echo END"));
+  }
+}
+
+TEST(EndToEnd, CtrlBackslashEndsTheProgramAtOnce) {
+  for (const bool in_viewer : {false, true}) {
+    SCOPED_TRACE(in_viewer ? "viewer" : "file prompt");
+    TmuxSession tmux(102, 40);
+    tmux.RunCommand(ProgramThenReport());
+    ASSERT_TRUE(tmux.WaitForText("Enter file name: "));
+    if (in_viewer) {
+      tmux.Press("Enter");
+      ASSERT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-80 "));
+    }
+    tmux.Press(ShellQuote("C-\\"));
+    EXPECT_TRUE(tmux.WaitForText("EXIT=0 icanon echo END"));
+    EXPECT_EQ(tmux.Format("#{cursor_flag}"), "1");
   }
 }
 
