@@ -73,6 +73,9 @@ void ChangeWindow(FuzzedDataProvider& input, GraphicsWindow& window, int columns
   }
   window.notice = input.ConsumeBool() ? input.ConsumeRandomLengthString(120) : std::string();
   window.notice_is_warning = input.ConsumeBool();
+  // Any span, even one past the end or inside a character.
+  window.notice_name_begin = input.ConsumeIntegralInRange<std::size_t>(0, 130);
+  window.notice_name_end = input.ConsumeIntegralInRange<std::size_t>(0, 130);
   ++window.picture_version;
 }
 

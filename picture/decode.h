@@ -35,7 +35,8 @@ enum class DecodeStatus {
 struct DecodeOutcome {
   DecodeStatus status = DecodeStatus::kFailed;
   // For a failure or a truncation: a short lower-case phrase that completes
-  // "cannot show 'NAME': ...", e.g. "corrupt BMP data", "picture too large".
+  // "cannot show 'NAME': ..." or "showing part of 'NAME': ...", e.g.
+  // "corrupt BMP data", "picture too large".
   std::string reason;
 };
 

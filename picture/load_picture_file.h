@@ -16,7 +16,7 @@ using ProgressCallback = std::function<void(int percent)>;
 
 struct LoadOutcome {
   DecodeStatus status = DecodeStatus::kFailed;
-  std::string reason;  // completes "cannot show 'NAME': ..." when status is not kOk
+  std::string reason;  // completes the notice (see DecodeOutcome) when status is not kOk
 };
 
 // The finest detail the canvas is finally shown at, in pixels, when that

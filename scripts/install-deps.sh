@@ -8,6 +8,7 @@ packages=(
   libchafa-dev libglib2.0-dev libjpeg62-turbo-dev libpng-dev libwebp-dev libgif-dev libtiff-dev
   googletest libgtest-dev libbenchmark-dev libvterm-dev libclang-rt-14-dev
   tmux imagemagick xterm xvfb x11-apps procps
+  dpkg-dev groff-base
 )
 if [ "${1:-}" = "--runtime" ]; then
   # Enough to build and start the program.
@@ -21,9 +22,25 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}" >&2
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+# sudo would drop DEBIAN_FRONTEND from the environment: it goes on the command.
+apt_get=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+say() { echo "vistamere: $*" >&2; }
+# apt's own output shows only when it fails; sudo asks for a password on the terminal.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+run_quietly() {
+  if ! "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    say "'$*' failed (its output above)"
+    exit 1
+  fi
+}
+say "installing ${#missing[@]} Debian packages with apt-get${sudo[*]:+ through sudo}:" \
+  "${missing[*]}"
+say "updating the package lists"
+run_quietly "${apt_get[@]}" update -qq
+say "downloading and installing (a few minutes the first time)"
+run_quietly "${apt_get[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+say "packages installed"

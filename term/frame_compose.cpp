@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "term/cp437.h"
+#include "term/notice_fit.h"
 #include "term/notice_text.h"
 
 namespace vistamere::term {
 namespace {
 
 constexpr Colour kBlack = Colour::Indexed(16);
+constexpr int kMostWarningRows = 3;
 
 // Marks the cells (0-based, row by row) where the picture shows: the area,
 // less every open hole. Made once per frame rather than asked per cell.
@@ -52,7 +54,12 @@ void DrawNotice(const GraphicsWindow& window, const HoleRect& area, Frame& out) 
   if (width <= 0 || height <= 0) return;
   // One blank cell either side of each line, where the area has room.
   const int padding = width > 2 ? 1 : 0;
-  std::vector<std::u32string> lines = WrapText(DisplayableText(window.notice), width - 2 * padding);
+  // A warning leaves most of the picture in view: the name is shortened to
+  // keep it to a few rows, unless its reason alone needs more.
+  const int most_lines = window.notice_is_warning ? std::min(height, kMostWarningRows) : height;
+  std::vector<std::u32string> lines =
+      FitNotice(window.notice, window.notice_name_begin, window.notice_name_end,
+                width - 2 * padding, most_lines);
   if (static_cast<int>(lines.size()) > height) lines.resize(static_cast<std::size_t>(height));
   // A failure stands in the middle of the area; a warning over a picture
   // that was drawn in part stands on its bottom rows, out of the way.

@@ -3,6 +3,7 @@
 // which console cells show. Platforms render it; the tool libraries change it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -32,10 +33,15 @@ struct GraphicsWindow {
   bool shown = false;
   picture::Canvas canvas;  // the picture, stretched to the drawing size
   // Shown in the area when the picture could not be drawn. A warning (the
-  // picture was drawn only in part) stands on the area's bottom row, over the
-  // picture; anything else in the middle of the area, instead of it.
+  // picture was drawn only in part) stands on the area's bottom rows, over
+  // the picture; anything else in the middle of the area, instead of it.
   std::string notice;
   bool notice_is_warning = false;
+  // The bytes of `notice` that name the file, [begin, end). A notice that
+  // does not fit the area shows only the name's two ends, so that the rest
+  // of it (why the picture is not shown) always shows whole.
+  std::size_t notice_name_begin = 0;
+  std::size_t notice_name_end = 0;
   std::uint64_t picture_version = 0;  // bumped whenever canvas or notice change
   std::map<int, HoleRect> holes;      // open text holes by number
 

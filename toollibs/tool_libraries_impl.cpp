@@ -7,6 +7,7 @@
 #include "picture/load_picture_file.h"
 #include "toollibs/builtin_ballpark.h"
 #include "toollibs/ole_string.h"
+#include "toollibs/picture_notice.h"
 #include "toollibs/picture_path.h"
 
 namespace vistamere {
@@ -131,8 +132,7 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
                                height, window_.canvas, progress, detail);
   if (host_ != nullptr) host_->ShowLoadProgress(shown, -1);
   if (outcome.status == picture::DecodeStatus::kOk) return 0;
-  window_.notice = "cannot show '" + shown + "': " + outcome.reason;
-  window_.notice_is_warning = outcome.status == picture::DecodeStatus::kTruncated;
+  SetPictureNotice(window_, shown, outcome);
   return kPictureNotShown;
 }
 

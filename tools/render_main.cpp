@@ -66,9 +66,10 @@ int main(int argc, char** argv) {
   const picture::LoadOutcome outcome = picture::LoadPictureFile(
       path, picture::kCanvasWidth, picture::kCanvasHeight, canvas, {}, shown);
   if (outcome.status != picture::DecodeStatus::kOk) {
-    std::fprintf(stderr, "vistamere-render: cannot show '%s': %s\n", path.c_str(),
-                 outcome.reason.c_str());
-    if (outcome.status != picture::DecodeStatus::kTruncated) return 1;
+    const bool partial = outcome.status == picture::DecodeStatus::kTruncated;
+    std::fprintf(stderr, "vistamere-render: %s '%s': %s\n",
+                 partial ? "showing part of" : "cannot show", path.c_str(), outcome.reason.c_str());
+    if (!partial) return 1;
   }
   const std::string bytes = tools::FirstFrameBytes(canvas, mode);
   if (timed) {

@@ -1,11 +1,22 @@
 #include "term/frame_compose.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "screen_setup.h"
+#include "term/notice_text.h"
+#include "tests/picture_codecs/jpeg_writer.h"
+#include "toollibs/tool_libraries_impl.h"
 
 namespace vistamere::term::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 TEST(AttributeColoursTest, ConsoleBitsBecomeAnsiColours) {
   const struct {
@@ -156,18 +167,18 @@ TEST_F(ComposeFrameTest, NoticeIsCentredOnTheAreasMiddleRow) {
 
 TEST_F(ComposeFrameTest, WarningStandsOnTheAreasBottomRow) {
   ShowWindow(HoleRect{1, 6, kColumns, 39});
-  window.notice = "cannot show 'x.png': truncated PNG data";
+  window.notice = "showing part of 'x.png': truncated PNG data";
   window.notice_is_warning = true;
 
   Compose();
 
-  const int length = 39;
+  const int length = 43;
   const int start = (kColumns - length) / 2;
   std::u32string shown;
   for (int column = start; column < start + length; ++column) {
     shown.push_back(frame.At(column, 38).glyph);
   }
-  EXPECT_EQ(shown, U"cannot show 'x.png': truncated PNG data");
+  EXPECT_EQ(shown, U"showing part of 'x.png': truncated PNG data");
 }
 
 TEST_F(ComposeFrameTest, LongNoticeWrapsInsideTheAreaAndHolesStayOnTop) {
@@ -188,6 +199,65 @@ TEST_F(ComposeFrameTest, LongNoticeWrapsInsideTheAreaAndHolesStayOnTop) {
   }
   EXPECT_EQ(notice_cells, 45 - 3) << "three x under the hole, the rest in three lines";
   EXPECT_EQ(frame.At(10, 8).glyph, U'H');
+}
+
+// Real files loaded by the real tool libraries: however long the name, the
+// notice shows within the area why the picture is not shown whole.
+class PictureNoticeTest : public ComposeFrameTest {
+ protected:
+  void SetUp() override {
+    fs::create_directories(deep);
+    tools.ConsoleGfx(1, 6, kColumns, 39);
+    tools.GfxWindow(kShowWindow);
+  }
+  void TearDown() override { fs::remove_all(directory); }
+
+  const fs::path directory =
+      fs::temp_directory_path() / ("vistamere-notice-" + std::to_string(::getpid()));
+  const fs::path deep = directory / std::string(200, 'd') / std::string(200, 'e');
+  ToolLibraries tools{window, nullptr};
+};
+
+TEST_F(PictureNoticeTest, ShowsTheWholeReasonAndBothEndsOfALongName) {
+  namespace codec = picture::testing;
+  const codec::Bytes jpeg = codec::EncodeJpeg(codec::MakeTestPicture({256, 128}), {});
+  std::ofstream(deep / "cut.jpg", std::ios::binary)
+      .write(reinterpret_cast<const char*>(jpeg.data()),
+             static_cast<std::streamsize>(jpeg.size() / 2));
+  const struct {
+    std::string name;
+    std::string opening, closing;  // the notice without spaces, around the name
+    int first_row, last_row;       // 0-based; a warning keeps to the bottom rows
+  } kCases[] = {
+      {(directory / std::string(5000, 'n')).string(), "cannotshow'", "':filenametoolong", 5, 38},
+      {(deep / "cut.jpg").string(), "showingpartof'", "':truncatedJPEGdata", 36, 38},
+  };
+  for (const auto& c : kCases) {
+    ASSERT_EQ(tools.StretchImage(c.name.c_str(), 1024, 512), kPictureNotShown);
+    Compose();
+    std::string text;
+    int first_row = kRows;
+    int last_row = -1;
+    for (int row = 0; row < kRows; ++row) {
+      for (int column = 0; column < kColumns; ++column) {
+        const TermCell& cell = frame.At(column, row);
+        if (cell.bg != kNoticeBackground) continue;
+        first_row = std::min(first_row, row);
+        last_row = row;
+        if (cell.glyph != U' ') text.push_back(static_cast<char>(cell.glyph));
+      }
+    }
+    EXPECT_EQ(first_row, c.first_row);
+    EXPECT_EQ(last_row, c.last_row);
+    ASSERT_TRUE(text.starts_with(c.opening) && text.ends_with(c.closing)) << text;
+    const std::string name =
+        text.substr(c.opening.size(), text.size() - c.opening.size() - c.closing.size());
+    const std::size_t elision = name.find("...");
+    ASSERT_NE(elision, std::string::npos) << name;
+    EXPECT_TRUE(c.name.starts_with(name.substr(0, elision))) << name;
+    EXPECT_TRUE(c.name.ends_with(name.substr(elision + 3))) << name;
+    EXPECT_LE(name.size() - 2 * elision - 3, 1u) << "cut in the middle: " << name;
+  }
 }
 
 TEST_F(ComposeFrameTest, CursorShowsOnlyOverText) {
