@@ -30,7 +30,9 @@ struct SignalBlock {
 
   pthread_t main_thread{};
   int input_fd = -1;
-  int output_fd = -1;
+  // The terminal's output opened anew and non-blocking: a handler's write
+  // never waits for a terminal that does not read (-1: the output itself).
+  int restore_fd = -1;
   termios saved{};  // the terminal's modes as we found them
   termios raw{};    // ours
   int wake_pipe[2] = {-1, -1};
@@ -53,13 +55,27 @@ static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_alw
 
 SignalBlock g_signals;
 
-void WriteAll(int fd, const char* bytes, std::size_t length) {
+// How long a handler waits, in all, for a terminal that takes no output.
+constexpr int kRestoreWriteWaitMs = 300;
+constexpr int kRestoreWriteTries = 3;
+
+// Writes what the terminal takes within a bounded time.
+void WriteBounded(int fd, const char* bytes, std::size_t length) {
+  int tries = 0;
   while (length > 0) {
     const ssize_t n = ::write(fd, bytes, length);
+    if (n > 0) {
+      bytes += n;
+      length -= static_cast<std::size_t>(n);
+      continue;
+    }
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    bytes += n;
-    length -= static_cast<std::size_t>(n);
+    if (n < 0 && errno == EAGAIN && tries++ < kRestoreWriteTries) {
+      pollfd output{fd, POLLOUT, 0};
+      ::poll(&output, 1, kRestoreWriteWaitMs / kRestoreWriteTries);
+      continue;
+    }
+    return;
   }
 }
 
@@ -68,7 +84,9 @@ void GiveTerminalBack() {
   if (!g_signals.ours.exchange(false)) return;
   const SignalBlock::RestoreSlot& slot =
       g_signals.slots[g_signals.published_slot.load(std::memory_order_acquire)];
-  WriteAll(g_signals.output_fd, slot.bytes, slot.length);
+  const int saved_errno = errno;
+  WriteBounded(g_signals.restore_fd, slot.bytes, slot.length);
+  errno = saved_errno;
   // Keys typed at the program are not the shell's.
   ::tcflush(g_signals.input_fd, TCIFLUSH);
   ::tcsetattr(g_signals.input_fd, TCSANOW, &g_signals.saved);
@@ -173,6 +191,15 @@ void OnSuspend(int signal_number) {
   errno = saved_errno;
 }
 
+// The output descriptor opened anew, non-blocking, so that changing its
+// flags leaves the shell's own descriptor alone; the output itself when that
+// cannot be done.
+int OpenRestoreOutput(int output_fd) {
+  const std::string path = "/proc/self/fd/" + std::to_string(output_fd);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  return fd >= 0 ? fd : output_fd;
+}
+
 // Every signal whose default action ends the process (and the real-time
 // signals, below).
 constexpr int kEndingSignals[] = {SIGTERM,   SIGHUP,  SIGINT,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
@@ -237,7 +264,7 @@ std::unique_ptr<TtySession> TtySession::Open(std::string& error) {
 
   g_signals.main_thread = ::pthread_self();
   g_signals.input_fd = input;
-  g_signals.output_fd = session->output_fd_;
+  g_signals.restore_fd = OpenRestoreOutput(session->output_fd_);
   g_signals.saved = saved;
   g_signals.raw = raw;
   g_signals.wanted.store(true);
@@ -249,6 +276,7 @@ std::unique_ptr<TtySession> TtySession::Open(std::string& error) {
 
 TtySession::~TtySession() {
   Restore();
+  if (g_signals.restore_fd != output_fd_) ::close(g_signals.restore_fd);
   ::close(input_fd_);
 }
 

@@ -75,6 +75,35 @@ TEST_P(SignalDuringAFrame, LeavesAUsableTerminal) {
   EXPECT_TRUE(screen.cursor_visible());
 }
 
+// Nobody reads the terminal at all: the program still ends at once, with the
+// terminal's modes given back.
+TEST(SignalWithOutputBlocked, EndsWithinASecondWithTheModesGivenBack) {
+  bench::PtySession pty({kBinary}, {"COLORTERM=truecolor"}, 102, 40);
+  std::string out;
+  ASSERT_TRUE(pty.ReadUntil("Enter file name: ", 10000, out));
+  pty.Write("\r");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!BlockedInWrite(pty.pid()) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(BlockedInWrite(pty.pid()));
+
+  ASSERT_EQ(::kill(pty.pid(), SIGTERM), 0);
+  const auto signalled = std::chrono::steady_clock::now();
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(pty.pid(), &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() - signalled < std::chrono::seconds(1)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(ended, pty.pid()) << "still running a second after TERM";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  termios modes{};
+  ASSERT_EQ(::tcgetattr(pty.master(), &modes), 0);
+  EXPECT_NE(modes.c_lflag & ICANON, 0u);
+  EXPECT_NE(modes.c_lflag & ECHO, 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Signals, SignalDuringAFrame,
                          ::testing::Values(SignalCase{"TERM", SIGTERM}, SignalCase{"HUP", SIGHUP},
                                            SignalCase{"INT", SIGINT}, SignalCase{"QUIT", SIGQUIT}),
