@@ -24,8 +24,30 @@ Rgb PaletteRgb(std::uint32_t index) {
           kLevels[static_cast<std::size_t>(cube % 6)]};
 }
 
+// xterm's default ANSI colours: 0-7 normal, 8-15 bright, red before blue.
+Rgb AnsiRgb(std::uint32_t index) {
+  constexpr std::array<Rgb, 16> kAnsi = {{{0, 0, 0},
+                                          {205, 0, 0},
+                                          {0, 205, 0},
+                                          {205, 205, 0},
+                                          {0, 0, 238},
+                                          {205, 0, 205},
+                                          {0, 205, 205},
+                                          {229, 229, 229},
+                                          {127, 127, 127},
+                                          {255, 0, 0},
+                                          {0, 255, 0},
+                                          {255, 255, 0},
+                                          {92, 92, 255},
+                                          {255, 0, 255},
+                                          {0, 255, 255},
+                                          {255, 255, 255}}};
+  return kAnsi.at(index);
+}
+
 Rgb ColourOf(std::uint32_t value, ColourMode mode) {
   if (mode == ColourMode::kIndexed256) return PaletteRgb(value);
+  if (mode == ColourMode::kIndexed16) return AnsiRgb(value);
   return {static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 8 & 0xFF),
           static_cast<int>(value & 0xFF)};
 }
@@ -65,15 +87,18 @@ TEST_P(PictureCellsTest, HalvesKeepTheirColours) {
         EXPECT_GE(cell.bg, 16u);
         EXPECT_LE(cell.bg, 255u);
       }
+      if (mode == ColourMode::kIndexed16) {
+        EXPECT_LE(cell.bg, 15u);
+      }
       if (column > 1 && column < 49) {
         // A uniform cell shows its background where the glyph leaves it.
         const Rgb shown = ColourOf(cell.glyph == U' ' ? cell.bg : cell.fg, mode);
         EXPECT_GT(shown.r, 150) << column << "," << row;
-        EXPECT_LT(shown.b, 60) << column << "," << row;
+        EXPECT_GT(shown.r, shown.b + 100) << column << "," << row;
       } else if (column > 52 && column < 100) {
         const Rgb shown = ColourOf(cell.glyph == U' ' ? cell.bg : cell.fg, mode);
         EXPECT_GT(shown.b, 150) << column << "," << row;
-        EXPECT_LT(shown.r, 60) << column << "," << row;
+        EXPECT_GT(shown.b, shown.r + 100) << column << "," << row;
       }
     }
   }
@@ -109,9 +134,12 @@ TEST_P(PictureCellsTest, HorizontalEdgeInsideACellUsesABlockSymbol) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PictureCellsTest,
-                         ::testing::Values(ColourMode::kTrueColor, ColourMode::kIndexed256),
+                         ::testing::Values(ColourMode::kTrueColor, ColourMode::kIndexed256,
+                                           ColourMode::kIndexed16),
                          [](const auto& p) {
-                           return p.param == ColourMode::kTrueColor ? "TrueColor" : "Indexed";
+                           return p.param == ColourMode::kTrueColor    ? "TrueColor"
+                                  : p.param == ColourMode::kIndexed256 ? "Indexed"
+                                                                       : "Ansi";
                          });
 
 }  // namespace
