@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/options.h"
@@ -53,17 +54,23 @@ std::string CommandTail(int argc, char** argv) {
   return tail;
 }
 
-vistamere::term::ColourMode ColourModeFor(vistamere::app::ColourChoice choice) {
+std::optional<vistamere::term::ColourMode> ChosenColourMode(vistamere::app::ColourChoice choice) {
   switch (choice) {
     case vistamere::app::ColourChoice::kTrueColor:
       return vistamere::term::ColourMode::kTrueColor;
     case vistamere::app::ColourChoice::k256:
-    case vistamere::app::ColourChoice::k16:
       return vistamere::term::ColourMode::kIndexed256;
+    case vistamere::app::ColourChoice::k16:
+      return vistamere::term::ColourMode::kIndexed16;
     case vistamere::app::ColourChoice::kDetect:
       break;
   }
-  return vistamere::term::DetectColourMode(std::getenv("COLORTERM"));
+  return std::nullopt;
+}
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
 }
 
 // The entry routine finds the program's services bound while it runs.
@@ -103,7 +110,9 @@ int main(int argc, char** argv) {
   }
   try {
     vistamere::GraphicsWindow window;
-    vistamere::term::TerminalConsole device(*tty, window, ColourModeFor(options.colours));
+    vistamere::term::TerminalConsole device(
+        *tty, window,
+        {ChosenColourMode(options.colours), Environment("COLORTERM"), Environment("TERM")});
     if (options.picture) device.TypeAhead(*options.picture);
     device.Start();
     vistamere::TypedLine typed_line;

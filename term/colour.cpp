@@ -1,15 +1,18 @@
 #include "term/colour.h"
 
-#include <cstring>
+#include <string_view>
 
 namespace vistamere::term {
 
-ColourMode DetectColourMode(const char* colorterm_env) {
-  if (colorterm_env != nullptr &&
-      (std::strcmp(colorterm_env, "truecolor") == 0 || std::strcmp(colorterm_env, "24bit") == 0)) {
+std::optional<ColourMode> SettledColourMode(const ColourSettings& settings) {
+  if (settings.chosen) return settings.chosen;
+  const std::string_view term = settings.term;
+  if (settings.colorterm == "truecolor" || settings.colorterm == "24bit" ||
+      term.ends_with("-direct")) {
     return ColourMode::kTrueColor;
   }
-  return ColourMode::kIndexed256;
+  if (term == "linux") return ColourMode::kIndexed16;
+  return std::nullopt;
 }
 
 }  // namespace vistamere::term

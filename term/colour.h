@@ -1,18 +1,29 @@
 // Colours as a terminal knows them: its own default, one of the 16 ANSI
 // colours the user's theme defines, an entry of the 256-colour palette, or
-// 24-bit RGB.
+// 24-bit RGB. And how the picture's colours are chosen.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vistamere::term {
 
-enum class ColourMode { kTrueColor, kIndexed256 };
+// The colours the picture is drawn in.
+enum class ColourMode { kTrueColor, kIndexed256, kIndexed16 };
 
-// The colour mode the terminal offers, from the COLORTERM environment
-// variable (may be null): "truecolor" or "24bit" mean 24-bit colour.
-ColourMode DetectColourMode(const char* colorterm_env);
+// What is known of the terminal's colours before it is asked.
+struct ColourSettings {
+  std::optional<ColourMode> chosen;  // the user's choice (--colors): nothing is asked
+  std::string colorterm;             // the COLORTERM environment variable; empty when unset
+  std::string term;                  // TERM; empty when unset
+};
+
+// The mode the settings decide without asking the terminal: the user's
+// choice; 24-bit colour when COLORTERM is "truecolor" or "24bit" or TERM
+// ends in "-direct"; 16 colours on the Linux console (TERM "linux"), which
+// would show a query it does not know as text. Nothing: ask the terminal.
+std::optional<ColourMode> SettledColourMode(const ColourSettings& settings);
 
 struct Colour {
   enum class Kind : std::uint8_t { kDefault, kAnsi, kIndexed, kRgb };

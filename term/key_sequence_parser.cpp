@@ -8,11 +8,13 @@
 #include "term/key_sequence_tables.h"
 #include "term/sequence_bytes.h"
 #include "console/utf8.h"
+#include "term/string_replies.h"
 
 namespace vistamere::term {
 namespace {
 
 constexpr int kReleaseEvent = 3;
+constexpr std::uint8_t kBell = 0x07;
 
 constexpr bool IsPrivateMarker(std::uint8_t b) {
   return b >= '<' && b <= '?';
@@ -175,6 +177,45 @@ DecodedUnit DecodeSs3(std::span<const std::uint8_t> in) {
   return WithKey(i + 1, Named(KeyOfSs3Final(static_cast<char>(in[i])), params, modifier_index));
 }
 
+// ESC followed by the introducer of a string: what follows is swallowed up
+// to its end.
+DecodedUnit StringStart() {
+  DecodedUnit unit = Swallowed(2);
+  unit.starts_string = true;
+  return unit;
+}
+
+// ESC P ...: an answer to one of the program's queries is read whole when it
+// ends within a sequence's length; any other string is swallowed.
+DecodedUnit DecodeDeviceControlString(std::span<const std::uint8_t> in) {
+  const std::size_t end = std::min(in.size(), kLongestSequence);
+  switch (StartOfStringAnswer(in.subspan(2))) {
+    case StringAnswerStart::kNo:
+      return StringStart();
+    case StringAnswerStart::kUndecided:
+      return Incomplete();
+    case StringAnswerStart::kYes:
+      break;
+  }
+  for (std::size_t i = 2; i < end; ++i) {
+    std::size_t length = 0;
+    if (in[i] == kBell) {
+      length = i + 1;
+    } else if (in[i] == kEscByte) {
+      if (i + 1 == in.size()) return Incomplete();
+      if (in[i + 1] != '\\') return StringStart();  // cut short by another sequence
+      length = i + 2;
+    } else if (in[i] < 0x20) {
+      return StringStart();  // CAN, SUB or a stray control: not an answer
+    } else {
+      continue;
+    }
+    const auto reply = ParseStringAnswer(in.subspan(2, i - 2));
+    return reply ? WithReply(length, *reply) : Swallowed(length);
+  }
+  return in.size() < kLongestSequence ? Incomplete() : StringStart();
+}
+
 DecodedUnit DecodeEscape(std::span<const std::uint8_t> in, bool expect_cursor_report) {
   if (in.size() < 2) return Incomplete();
   switch (in[1]) {
@@ -189,16 +230,17 @@ DecodedUnit DecodeEscape(std::span<const std::uint8_t> in, bool expect_cursor_re
         return AfterAltPrefix(DecodeEscape(in.subspan(1), expect_cursor_report));
       }
       return WithKey(2, AltKey(EscapeKey()));
-    case 'P':    // DCS
+    case 'P':  // DCS
+      // Alone, it is Alt+P; followed at once by more, a string.
+      if (in.size() < 3) return Incomplete();
+      return DecodeDeviceControlString(in);
     case ']':    // OSC
     case 'X':    // SOS
     case '^':    // PM
     case '_': {  // APC
       // Alone, it is Alt with that key; followed at once by more, a string.
       if (in.size() < 3) return Incomplete();
-      DecodedUnit unit = Swallowed(2);
-      unit.starts_string = true;
-      return unit;
+      return StringStart();
     }
     default:
       return AfterAltPrefix(DecodeTyped(in.subspan(1)));

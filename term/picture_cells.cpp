@@ -30,47 +30,74 @@ ChafaPtr<ChafaSymbolMap> MakeSymbolMap() {
   return map;
 }
 
+constexpr ColourMode kModes[] = {ColourMode::kTrueColor, ColourMode::kIndexed256,
+                                 ColourMode::kIndexed16};
+
+std::size_t ModeIndex(ColourMode mode) {
+  switch (mode) {
+    case ColourMode::kTrueColor:
+      return 0;
+    case ColourMode::kIndexed256:
+      return 1;
+    case ColourMode::kIndexed16:
+      return 2;
+  }
+  return 0;
+}
+
 // In 256-colour mode the picture keeps to palette entries 16-255: the first
-// sixteen are the user's theme and may be anything.
+// sixteen are the user's theme and may be anything. In 16-colour mode they
+// are all there is; libchafa's indices 0-15 are the ANSI colours in their
+// usual order (0-7 normal, 8-15 bright), as SGR 30-37 and 90-97 select them.
 ChafaCanvasMode CanvasModeFor(ColourMode mode) {
-  return mode == ColourMode::kTrueColor ? CHAFA_CANVAS_MODE_TRUECOLOR
-                                        : CHAFA_CANVAS_MODE_INDEXED_240;
+  switch (mode) {
+    case ColourMode::kTrueColor:
+      return CHAFA_CANVAS_MODE_TRUECOLOR;
+    case ColourMode::kIndexed256:
+      return CHAFA_CANVAS_MODE_INDEXED_240;
+    case ColourMode::kIndexed16:
+      return CHAFA_CANVAS_MODE_INDEXED_16;
+  }
+  return CHAFA_CANVAS_MODE_TRUECOLOR;
 }
 
 // The symbol map and the canvas settings are the same for every picture:
 // made once (libchafa prepares the symbols' bitmaps on first use) and kept
 // for the life of the program.
 ChafaCanvasConfig* SharedConfig(ColourMode mode) {
-  static const std::array<ChafaCanvasConfig*, 2> configs = [] {
+  static const std::array<ChafaCanvasConfig*, std::size(kModes)> configs = [] {
     ChafaPtr<ChafaSymbolMap> symbols = MakeSymbolMap();
-    std::array<ChafaCanvasConfig*, 2> made{};
-    for (ColourMode each : {ColourMode::kTrueColor, ColourMode::kIndexed256}) {
+    std::array<ChafaCanvasConfig*, std::size(kModes)> made{};
+    for (ColourMode each : kModes) {
       ChafaCanvasConfig* config = chafa_canvas_config_new();
       chafa_canvas_config_set_canvas_mode(config, CanvasModeFor(each));
       chafa_canvas_config_set_pixel_mode(config, CHAFA_PIXEL_MODE_SYMBOLS);
       chafa_canvas_config_set_symbol_map(config, symbols.get());  // copies it
       // A moderate symbol search: a few milliseconds for the whole area.
       chafa_canvas_config_set_work_factor(config, 0.5f);
-      made[each == ColourMode::kTrueColor ? 0 : 1] = config;
+      made[ModeIndex(each)] = config;
     }
     return made;
   }();
-  return configs[mode == ColourMode::kTrueColor ? 0 : 1];
+  return configs[ModeIndex(mode)];
+}
+
+// Black as the mode writes it.
+std::uint32_t Black(ColourMode mode) {
+  return mode == ColourMode::kIndexed256 ? 16u : 0u;
 }
 
 std::uint32_t OpaqueColour(gint colour) {
-  // Transparency (-1) cannot come from RGB pixels; show black if it did.
+  // -1: a colour the cell does not show (a blank's foreground); black.
   return colour < 0 ? 0 : static_cast<std::uint32_t>(colour);
 }
 
 }  // namespace
 
-void PreparePictureCells() {
+void PreparePictureCells(ColourMode mode) {
   picture::Canvas canvas;
   canvas.Reset(16, 16);
-  for (ColourMode mode : {ColourMode::kTrueColor, ColourMode::kIndexed256}) {
-    RenderPictureCells(canvas, 2, 2, mode);
-  }
+  RenderPictureCells(canvas, 2, 2, mode);
 }
 
 PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, int rows,
@@ -80,7 +107,7 @@ PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, i
   if (columns <= 0 || rows <= 0) return grid;
   grid.columns = columns;
   grid.rows = rows;
-  const PictureCell black{U' ', 0, mode == ColourMode::kTrueColor ? 0u : 16u};
+  const PictureCell black{U' ', 0, Black(mode)};
   grid.cells.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), black);
   if (canvas.width <= 0 || canvas.height <= 0 ||
       canvas.rgb.size() <

@@ -13,7 +13,7 @@ namespace vistamere::term {
 struct PictureCell {
   char32_t glyph = U' ';
   // 0xRRGGBB when the grid's mode is true colour; a palette index (16-255)
-  // in 256-colour mode.
+  // in 256-colour mode; an ANSI colour (0-15) in 16-colour mode.
   std::uint32_t fg = 0;
   std::uint32_t bg = 0;
 
@@ -35,15 +35,22 @@ struct PictureCellGrid {
 
  private:
   Colour ToColour(std::uint32_t value) const {
-    return mode == ColourMode::kTrueColor ? Colour::Rgb(value)
-                                          : Colour::Indexed(static_cast<int>(value));
+    switch (mode) {
+      case ColourMode::kTrueColor:
+        return Colour::Rgb(value);
+      case ColourMode::kIndexed256:
+        return Colour::Indexed(static_cast<int>(value));
+      case ColourMode::kIndexed16:
+        return Colour::Ansi(static_cast<int>(value));
+    }
+    return Colour::Default();
   }
 };
 
-// Readies libchafa (the symbols' bitmaps, its worker threads) so that the
-// first picture is drawn as fast as any other. Safe from any thread, and
-// alongside RenderPictureCells.
-void PreparePictureCells();
+// Readies libchafa for `mode` (the symbols' bitmaps, its worker threads) so
+// that the first picture is drawn as fast as any other. Safe from any
+// thread, and alongside RenderPictureCells.
+void PreparePictureCells(ColourMode mode);
 
 // Stretches the canvas over columns x rows cells (no aspect kept: the canvas
 // already has the shape of the area). An empty canvas gives black cells.

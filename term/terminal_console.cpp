@@ -31,10 +31,11 @@ bool IsControlKey(const InputRecord& record, std::uint8_t character) {
 
 }  // namespace
 
-TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window, ColourMode colour_mode)
+TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window,
+                                 const ColourSettings& colours)
     : port_(port),
       window_(window),
-      colour_mode_(colour_mode),
+      colour_mode_(SettledColourMode(colours)),
       screen_(std::max(port.Size().columns, 1), std::max(port.Size().rows, 1)) {}
 
 TerminalConsole::~TerminalConsole() {
@@ -62,8 +63,13 @@ void TerminalConsole::TypeAhead(std::string_view utf8) {
 
 void TerminalConsole::Start() {
   decoder_.ExpectCursorReport(true);
-  Write(writer_.StartupQueries());
+  const bool ask_colours = !colour_mode_;
+  Write(writer_.StartupQueries(ask_colours));
   bool kitty_keyboard = false;
+  // The pen's colour as the terminal reports it back; a terminal that does
+  // not say may still name the capability.
+  std::optional<int> reported_foreground;
+  bool true_colour_capability = false;
   bool answered = false;
   const auto deadline = port_.Now() + kQueryTimeout;
   while (!answered && !lost_) {
@@ -82,11 +88,25 @@ void TerminalConsole::Start() {
         case TerminalReply::Kind::kPrimaryDeviceAttributes:
           answered = true;
           break;
+        case TerminalReply::Kind::kGraphicRendition:
+          reported_foreground = reply->first;
+          break;
+        case TerminalReply::Kind::kTrueColourCapability:
+          true_colour_capability = true;
+          break;
       }
     }
     DrainDecodedInput();
   }
   decoder_.ExpectCursorReport(false);
+  if (ask_colours) {
+    // What the terminal did with the colour outweighs what its capabilities
+    // say: they describe the terminal type, not this terminal's settings.
+    const bool true_colour =
+        reported_foreground ? *reported_foreground == static_cast<int>(TerminalWriter::kProbeColour)
+                            : true_colour_capability;
+    colour_mode_ = true_colour ? ColourMode::kTrueColor : ColourMode::kIndexed256;
+  }
   kitty_keyboard_ = kitty_keyboard;
   if (kitty_keyboard_) Write(writer_.PushKeyboardFlags(kKeyboardFlags));
   ThrowIfLost();
@@ -210,7 +230,7 @@ void TerminalConsole::Present(bool render_picture) {
         window_.canvas.width > 0) {
       if (cells_prepared_.valid()) cells_prepared_.wait();
       picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
-                                    window_.area->bottom - window_.area->top + 1, colour_mode_);
+                                    window_.area->bottom - window_.area->top + 1, colour_mode());
       picture_version_ = window_.picture_version;
     }
     ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_);
@@ -268,7 +288,7 @@ void TerminalConsole::PrepareCellsWhileWaiting() {
   if (cells_preparing_) return;
   cells_preparing_ = true;
   try {
-    cells_prepared_ = std::async(std::launch::async, PreparePictureCells);
+    cells_prepared_ = std::async(std::launch::async, PreparePictureCells, colour_mode());
   } catch (const std::system_error&) {
     // No thread to spare: the first picture takes a little longer.
   }

@@ -47,8 +47,9 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   // A load shorter than this shows no progress at all.
   static constexpr std::chrono::milliseconds kProgressDelay{150};
 
-  // The screen starts at the terminal's size.
-  TerminalConsole(TerminalPort& port, GraphicsWindow& window, ColourMode colour_mode);
+  // The screen starts at the terminal's size. The picture's colours are
+  // the ones `colours` settle, else what Start() finds the terminal takes.
+  TerminalConsole(TerminalPort& port, GraphicsWindow& window, const ColourSettings& colours);
   ~TerminalConsole() override;
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
@@ -57,10 +58,14 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   // before anything else.
   void TypeAhead(std::string_view utf8);
 
-  // Asks the terminal where its cursor stands and which keyboard protocol
-  // it speaks, and places the screen's cursor there. Keys typed meanwhile
-  // are kept. Throws TerminalLost.
+  // Asks the terminal where its cursor stands, which keyboard protocol it
+  // speaks and, unless the settings decide it, whether it shows 24-bit
+  // colour; places the screen's cursor there. Keys typed meanwhile are
+  // kept. Throws TerminalLost.
   void Start();
+
+  // The picture's colours: 256 until Start() has settled them.
+  ColourMode colour_mode() const { return colour_mode_.value_or(ColourMode::kIndexed256); }
 
   bool GetScreenBufferInfo(ScreenBufferInfo& info) override;
   bool SetScreenBufferSize(int columns, int rows) override;
@@ -103,7 +108,7 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
 
   TerminalPort& port_;
   GraphicsWindow& window_;
-  ColourMode colour_mode_;
+  std::optional<ColourMode> colour_mode_;  // none: the terminal is to be asked
   ScreenBuffer screen_;
   KeyDecoder decoder_;
   TerminalWriter writer_;

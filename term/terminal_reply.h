@@ -4,8 +4,18 @@
 namespace vistamere::term {
 
 struct TerminalReply {
-  enum class Kind { kCursorPosition, kKittyKeyboardFlags, kPrimaryDeviceAttributes } kind;
-  int first = 0;   // cursor row (1-based) / kitty flags / first attribute
+  enum class Kind {
+    kCursorPosition,
+    kKittyKeyboardFlags,
+    kPrimaryDeviceAttributes,
+    // The pen's graphic rendition (DECRQSS for SGR); `first` is its
+    // foreground as 0xRRGGBB when that is a 24-bit colour, else -1.
+    kGraphicRendition,
+    // The terminal names the RGB or Tc capability (XTGETTCAP): it takes
+    // 24-bit colours.
+    kTrueColourCapability,
+  } kind;
+  int first = 0;   // cursor row (1-based) / kitty flags / first attribute / foreground
   int second = 0;  // cursor column (1-based)
 
   friend bool operator==(const TerminalReply&, const TerminalReply&) = default;

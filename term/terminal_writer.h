@@ -7,6 +7,7 @@
 // user's own request.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,9 +38,17 @@ class TerminalWriter {
   // screen, and after the terminal was someone else's for a while.
   void Repaint();
 
+  // The 24-bit colour the colour query sets and asks back: off the
+  // 256-colour palette, so a terminal that rounds colours to its palette
+  // answers with another.
+  static constexpr std::uint32_t kProbeColour = 0x123456;
+
   // Asks for the cursor position, the kitty keyboard flags and then the
-  // primary device attributes, which every terminal answers.
-  const std::string& StartupQueries();
+  // primary device attributes, which every terminal answers. With
+  // `ask_colours`, in between: the foreground set to kProbeColour and asked
+  // back (DECRQSS for SGR), the colours reset, and whether the terminal
+  // names the RGB or Tc capability (XTGETTCAP).
+  const std::string& StartupQueries(bool ask_colours);
   // Switches on the kitty keyboard protocol with `flags`; the restore bytes
   // switch it off again.
   const std::string& PushKeyboardFlags(int flags);

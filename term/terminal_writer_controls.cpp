@@ -9,9 +9,25 @@ namespace vistamere::term {
 
 using namespace escape;
 
-const std::string& TerminalWriter::StartupQueries() {
-  // Cursor position report, kitty keyboard flags, primary device attributes.
-  out_ = "\x1b[6n\x1b[?u\x1b[c";
+const std::string& TerminalWriter::StartupQueries(bool ask_colours) {
+  // Cursor position report, kitty keyboard flags.
+  out_ = "\x1b[6n\x1b[?u";
+  if (ask_colours) {
+    out_ += "\x1b[";
+    AppendSgrParameters(Colour::Rgb(kProbeColour), true, out_);
+    out_ += "m\x1bP$qm\x1b\\";
+    // A full reset: a terminal that took the colour's numbers for other
+    // attributes has none of them left on.
+    out_ += kResetColours;
+    pen_fg_ = Colour::Default();
+    pen_bg_ = Colour::Default();
+    pen_known_ = true;
+    // "RGB" and "Tc" in hex, asked one at a time: xterm answers a list only
+    // up to the first name it does not know.
+    out_ += "\x1bP+q524742\x1b\\\x1bP+q5463\x1b\\";
+  }
+  // Primary device attributes: every terminal answers, after the rest.
+  out_ += "\x1b[c";
   return out_;
 }
 

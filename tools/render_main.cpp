@@ -1,4 +1,4 @@
-// vistamere-render FILE [--colours truecolor|256] [--time]
+// vistamere-render FILE [--colours truecolor|256|16] [--time]
 // Decodes FILE, reduces it to the drawing size and writes the bytes of the
 // program's first frame showing it to standard output. With --time, says on
 // standard error how long that took from the moment the program would have
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr char kUsage[] = "usage: vistamere-render FILE [--colours truecolor|256] [--time]\n";
+constexpr char kUsage[] = "usage: vistamere-render FILE [--colours truecolor|256|16] [--time]\n";
 
 bool ParseColours(const char* value, vistamere::term::ColourMode& mode) {
   if (std::strcmp(value, "truecolor") == 0) {
@@ -24,6 +24,10 @@ bool ParseColours(const char* value, vistamere::term::ColourMode& mode) {
   }
   if (std::strcmp(value, "256") == 0) {
     mode = vistamere::term::ColourMode::kIndexed256;
+    return true;
+  }
+  if (std::strcmp(value, "16") == 0) {
+    mode = vistamere::term::ColourMode::kIndexed16;
     return true;
   }
   return false;
@@ -56,7 +60,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  term::PreparePictureCells();
+  term::PreparePictureCells(mode);
   const auto enter = std::chrono::steady_clock::now();
   picture::Canvas canvas;
   // As the program loads it: no finer than the area's cells can show.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,12 +22,13 @@ using std::chrono::milliseconds;
 
 constexpr int kColumns = 102;
 constexpr int kRows = 40;
+const ColourSettings kTrueColour{ColourMode::kTrueColor, "", ""};
 
 // The device and a text console over it, on a terminal of the screen's size.
 struct DeviceOnTerminal {
   FakeTerminal terminal{kColumns, kRows};
   GraphicsWindow window;
-  TerminalConsole device{terminal, window, ColourMode::kTrueColor};
+  TerminalConsole device{terminal, window, kTrueColour};
   TextConsole console{device};
 
   // Every key string until the script runs out.
@@ -44,7 +46,7 @@ struct DeviceOnTerminal {
 // out; returns what the terminal shows then.
 std::string RunProgram(FakeTerminal& terminal) {
   GraphicsWindow window;
-  TerminalConsole device(terminal, window, ColourMode::kTrueColor);
+  TerminalConsole device(terminal, window, kTrueColour);
   device.Start();
   ToolLibraries tools(window, &device);
   TextConsole console(device);
@@ -196,6 +198,88 @@ TEST(TerminalConsoleTest, StartUpAnswersMixedWithKeysKeepTheKeys) {
   EXPECT_NE(run.terminal.restore_bytes().find("\x1b[<u"), std::string::npos);
 }
 
+// How the terminal holds the background of a cell: "rgb", "palette" (an
+// entry of 16-255) or "ansi" (one of the 16 themed colours).
+std::string ColourKind(const TerminalScreen& screen, int column, int row) {
+  const std::string cell = screen.DescribeCell(column, row);
+  const std::string background = cell.substr(cell.find(" on ") + 4);
+  if (background.starts_with("#")) return "rgb";
+  if (background.starts_with("index ")) {
+    return std::stoi(background.substr(6)) >= 16 ? "palette" : "ansi";
+  }
+  return background;
+}
+
+TEST(TerminalConsoleTest, PictureColoursFollowTheSettingsOrWhatTheTerminalAnswers) {
+  const std::string xterm_attributes = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
+  const std::string probe_back = "\x1bP1$r0;38:2::18:52:86m\x1b\\";
+  const struct {
+    const char* name;
+    ColourSettings settings;
+    std::optional<std::string> answers;  // none: libvterm answers for itself
+    const char* picture;                 // ColourKind of the picture's cells
+    bool asks;                           // the colour queries go out
+  } kCases[] = {
+      {"xterm sets the colour", {}, probe_back + xterm_attributes, "rgb", true},
+      {"xterm without direct colour rounds it to the palette",
+       {},
+       "\x1bP1$r0;38:5:233m\x1b\\" + xterm_attributes,
+       "palette",
+       true},
+      {"the colour the terminal reports outweighs its capabilities",
+       {},
+       "\x1bP1$r0;38:5:233m\x1b\\\x1bP1+r524742=38\x1b\\" + xterm_attributes,
+       "palette",
+       true},
+      {"a terminal that names Tc only",
+       {},
+       "\x1bP0$r\x1b\\\x1bP0+r\x1b\\\x1bP1+r5463\x1b\\\x1b[?62c",
+       "rgb",
+       true},
+      {"tmux answers neither", {}, "\x1b[?1;2c", "palette", true},
+      {"no answer at all", {}, "", "palette", true},
+      {"libvterm", {}, std::nullopt, "rgb", true},
+      {"COLORTERM=truecolor",
+       {std::nullopt, "truecolor", "tmux-256color"},
+       "\x1b[?1;2c",
+       "rgb",
+       false},
+      {"TERM=xterm-direct", {std::nullopt, "", "xterm-direct"}, "\x1b[?1;2c", "rgb", false},
+      {"the Linux console", {std::nullopt, "", "linux"}, "\x1b[?6c", "ansi", false},
+      {"--colors=16 with COLORTERM=truecolor",
+       {ColourMode::kIndexed16, "truecolor", "xterm"},
+       std::nullopt,
+       "ansi",
+       false},
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.name);
+    FakeTerminal terminal(kColumns, kRows);
+    if (test.answers) {
+      terminal.AnswerQueries(false);
+      if (!test.answers->empty()) terminal.SendAt(milliseconds(5), *test.answers);
+    }
+    terminal.SendAt(milliseconds(10), "\r");  // the built-in ballpark
+    GraphicsWindow window;
+    TerminalConsole device(terminal, window, test.settings);
+    device.Start();
+    EXPECT_EQ(terminal.written().find("\x1bP") != std::string::npos, test.asks);
+    // The queries leave the pen as they found it: text comes in the default colours.
+    const int column = terminal.screen().cursor_column();
+    const int row = terminal.screen().cursor_row();
+    terminal.screen().Feed("x");
+    EXPECT_TRUE(terminal.screen().ForegroundIs(column, row, Colour::Default()) &&
+                terminal.screen().BackgroundIs(column, row, Colour::Default()))
+        << terminal.screen().DescribeCell(column, row);
+
+    ToolLibraries tools(window, &device);
+    TextConsole console(device);
+    ProgramServices services{console, tools, tools};
+    EXPECT_THROW(vistamere::RunProgram(services, 0), ScriptEnded);
+    EXPECT_EQ(ColourKind(terminal.screen(), 2, kRows - 3), test.picture);
+  }
+}
+
 TEST(TerminalConsoleTest, ATerminalThatGoesAwayEndsTheRun) {
   DeviceOnTerminal run;
   run.terminal.SendAt(milliseconds(5), "a");
@@ -207,7 +291,7 @@ TEST(TerminalConsoleTest, ATerminalThatGoesAwayEndsTheRun) {
   terminal.SendAt(milliseconds(5), "half typed");
   terminal.HangUpAt(milliseconds(10));
   GraphicsWindow window;
-  TerminalConsole device(terminal, window, ColourMode::kTrueColor);
+  TerminalConsole device(terminal, window, kTrueColour);
   ToolLibraries tools(window, &device);
   TextConsole console(device);
   ProgramServices services{console, tools, tools};

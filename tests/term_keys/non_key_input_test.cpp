@@ -33,7 +33,12 @@ const std::vector<SwallowCase> kSwallowCases = {
     {"bracketed paste", "\033[200~hi\033[201~", "h|i"},
     {"osc ended by bel", "\033]11;rgb:0000/0000/0000\007b", "b"},
     {"osc ended by st", "\033]0;title\033\\b", "b"},
-    {"dcs", "\033P1$r0m\033\\b", "b"},
+    {"dcs", "\033P1$r2 q\033\\b", "b"},
+    {"dcs answers the program does not use",
+     "\033P0$r\033\\\033P0+r5463\033\\\033P1+r636f6c6f7273=323536\033\\"
+     "\033P1+r524742=2D31\033\\\033P>|XTerm(379)\033\\b",
+     "b"},
+    {"dcs answer longer than a sequence", "\033P1$r" + std::string(300, '0') + "m\033\\b", "b"},
     {"apc", "\033_Gi=1;OK\033\\b", "b"},
     {"sos and pm", "\033Xabc\033\\\033^abc\033\\b", "b"},
     {"string cut short by a sequence", "\033]0;ti\033[A", "<00><48>"},
@@ -82,6 +87,16 @@ TEST(TerminalReplies, AreTakenOutOfTheKeyStream) {
       {"\033[1;5R", false, {}, "<00><3D>"},
       // Only one cursor report is expected: the same shape again is F3.
       {"\033[3;7R\033[1;2R", true, {{Kind::kCursorPosition, 3, 7}}, "<00><3D>"},
+      // The pen's colour read back as xterm, libvterm and others write it.
+      {"a\033P1$r0;38:2::18:52:86m\033\\b", false, {{Kind::kGraphicRendition, 0x123456, 0}}, "a|b"},
+      {"\033P1$r38:2:18:52:86m\033\\", false, {{Kind::kGraphicRendition, 0x123456, 0}}, ""},
+      {"\033P1$r0;48;2;1;2;3;38;2;18;52;86m\007",
+       false,
+       {{Kind::kGraphicRendition, 0x123456, 0}},
+       ""},
+      {"\033P1$r0;38:5:233m\033\\", false, {{Kind::kGraphicRendition, -1, 0}}, ""},
+      {"\033P1+r524742=38\033\\", false, {{Kind::kTrueColourCapability, 1, 0}}, ""},
+      {"\033P1+r5463\033\\", false, {{Kind::kTrueColourCapability, 1, 0}}, ""},
       {"\033[?1u\033[?62c\033[5;9R",
        true,
        {{Kind::kKittyKeyboardFlags, 1, 0},
@@ -117,6 +132,7 @@ TEST(PendingInput, BecomesKeysOrIsDroppedAfterTheTimeout) {
       {"\033[[", ""},
       {"\033]0;half a title", ""},
       {"\033]0;half a title\033", ""},
+      {"\033P1$r0;38:2::18", ""},
   };
   for (const FlushCase& c : cases) {
     const auto decoded = DecodeWhole(c.bytes);

@@ -24,8 +24,16 @@ Rgb PaletteRgb(std::uint32_t index) {
           kLevels[static_cast<std::size_t>(cube % 6)]};
 }
 
+// An ANSI colour by its bits, as the terminal numbers them: 1 red, 2 green,
+// 4 blue; 8 bright.
+Rgb AnsiRgb(std::uint32_t index) {
+  const int on = index >= 8 ? 255 : 205;
+  return {index & 1 ? on : 0, index & 2 ? on : 0, index & 4 ? on : 0};
+}
+
 Rgb ColourOf(std::uint32_t value, ColourMode mode) {
   if (mode == ColourMode::kIndexed256) return PaletteRgb(value);
+  if (mode == ColourMode::kIndexed16) return AnsiRgb(value);
   return {static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 8 & 0xFF),
           static_cast<int>(value & 0xFF)};
 }
@@ -64,6 +72,9 @@ TEST_P(PictureCellsTest, HalvesKeepTheirColours) {
       if (mode == ColourMode::kIndexed256) {
         EXPECT_GE(cell.bg, 16u);
         EXPECT_LE(cell.bg, 255u);
+      }
+      if (mode == ColourMode::kIndexed16) {
+        EXPECT_LE(cell.bg, 15u);
       }
       if (column > 1 && column < 49) {
         // A uniform cell shows its background where the glyph leaves it.
@@ -109,9 +120,12 @@ TEST_P(PictureCellsTest, HorizontalEdgeInsideACellUsesABlockSymbol) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PictureCellsTest,
-                         ::testing::Values(ColourMode::kTrueColor, ColourMode::kIndexed256),
+                         ::testing::Values(ColourMode::kTrueColor, ColourMode::kIndexed256,
+                                           ColourMode::kIndexed16),
                          [](const auto& p) {
-                           return p.param == ColourMode::kTrueColor ? "TrueColor" : "Indexed";
+                           return p.param == ColourMode::kTrueColor    ? "TrueColor"
+                                  : p.param == ColourMode::kIndexed256 ? "Indexed"
+                                                                       : "Ansi";
                          });
 
 }  // namespace
