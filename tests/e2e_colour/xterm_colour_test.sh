@@ -30,9 +30,9 @@ start() {  # TITLE LEFT ENV-ARGUMENTS...: no borders, the window is the cells
     -fa 'DejaVu Sans Mono' -fs 10 -bg black -fg grey -e env -C "$PWD" "${@:3}" 2>>x.log &
   pids+=($!)
 }
-start asked 0 -u COLORTERM "$binary"
-start truecolor 1120 COLORTERM=truecolor "$binary"
-start 256 2240 -u COLORTERM "$binary" --colors=256
+start asked 0 -u COLORTERM "$binary" gradient.bmp
+start truecolor 1120 COLORTERM=truecolor "$binary" gradient.bmp
+start 256 2240 -u COLORTERM "$binary" --colors=256 gradient.bmp
 runs=(asked truecolor 256)
 
 shot() { xwd -name "$1" -silent -out "$1.xwd" 2>>x.log; }
@@ -47,14 +47,6 @@ wait_for() {  # TITLE WHAT FX-TEST [CONVERT-OPTION...]: polls the window's shots
 wait_for asked window 1
 read -r width height <<<"$(identify -format '%w %h' asked.xwd)"
 cell=$((height / 40))
-for run in "${runs[@]}"; do
-  # The prompt past the first cell, where xterm's cursor stands until then;
-  # the terminal is in raw mode once it shows.
-  wait_for "$run" prompt 'maxima.r > 0.4' -crop "$((width / 4))x$cell+$((width / 20))+0"
-  window=$(xdotool search --name "^$run\$" | head -1)
-  xdotool windowfocus --sync "$window" type --delay 5 gradient.bmp
-  xdotool key Return
-done
 
 # The picture area: rows 5-38 of 0-39, the original stretched over it.
 area="${width}x$((34 * cell))"
