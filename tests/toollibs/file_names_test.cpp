@@ -23,8 +23,13 @@ class FileNamesTest : public ::testing::Test {
     folder =
         Utf8OfPath(fs::temp_directory_path() / ("vistamere-names-" + std::to_string(::getpid())));
     fs::create_directories(PathOfUtf8(folder + "/sub"));
-    for (const char* name : {"a b.png", "cat.png", "camera.png", ".hidden.png", "?uro.png",
-                             "\xe7\x8c\xab.png", "sub/deep.png"}) {
+    for (const char* name :
+         {"a b.png", "cat.png", "camera.png", ".hidden.png", "?uro.png", "\xe7\x8c\xab.png",
+          "\xc3\x9c"
+          "n\xc3\xaf"
+          "c\xc3\xb8"
+          "d\xc3\xa9.png",
+          "sub/deep.png"}) {
       fs::copy_file(fs::path(VISTAMERE_BMPSUITE) / "g" / "rgb24.bmp",
                     PathOfUtf8(folder + "/" + name));
     }
@@ -78,9 +83,16 @@ TEST_F(FileNamesTest, TypedNamesOpenTheFileTypedAndNoOther) {
     const char* line;     // what the program gets, code page 437
     bool shown;
   } cases[] = {
-      {U"\u732b.png", "?.png", true},        {U"\u732b\t", "?.png", true},
+      {U"\u732b.png", "?.png", true},
+      {U"\u00dcn\u00efc\u00f8d\u00e9.png",
+       "\x9a"
+       "n\x8b"
+       "c?d\x82.png",
+       true},
+      {U"\u732b\t", "?.png", true},
       {U"\u20acuro.png", "?uro.png", false},  // only "?uro.png" exists
-      {U"?uro.png", "?uro.png", true},       {U"su\tde\t", "sub/deep.png", true},
+      {U"?uro.png", "?uro.png", true},
+      {U"su\tde\t", "sub/deep.png", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8Of(c.keys));
