@@ -91,8 +91,8 @@ KeyEventRecord KeyOfByte(std::uint8_t byte) {
   if (byte < 0x20) return Key(KeyOfAscii(byte + 0x60)->scan_code, byte, kLeftCtrlPressed);
   if (byte >= 0x80) return KeyOfCharacter(byte);
   const auto key = KeyOfAscii(byte);
-  KeyEventRecord record = key ? Key(key->scan_code, byte, key->shifted ? kShiftPressed : 0)
-                              : Key(0, byte, 0);
+  KeyEventRecord record =
+      key ? Key(key->scan_code, byte, key->shifted ? kShiftPressed : 0) : Key(0, byte, 0);
   record.unicode = byte;
   return record;
 }

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "console/utf8.h"
 #include "term/key_records.h"
 #include "term/key_scan_codes.h"
 #include "term/key_sequence_params.h"
 #include "term/key_sequence_tables.h"
 #include "term/sequence_bytes.h"
-#include "console/utf8.h"
 #include "term/string_replies.h"
 
 namespace vistamere::term {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "term/cp437.h"
 #include "console/utf8.h"
+#include "term/cp437.h"
 
 namespace vistamere::term {
 namespace {

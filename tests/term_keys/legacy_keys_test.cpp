@@ -173,10 +173,10 @@ TEST(LegacyKeyRecords, KeepTheCharacterAsTyped) {
   } cases[] = {
       {"a", 'a', U'a'},
       {"\xc3\xa9", 0x82, U'\u00e9'},
-      {"\xe7\x8c\xab", '?', U'\u732b'},   // no such glyph in the code page
-      {"\033[97u", 'a', U'a'},              // kitty keyboard protocol
+      {"\xe7\x8c\xab", '?', U'\u732b'},  // no such glyph in the code page
+      {"\033[97u", 'a', U'a'},           // kitty keyboard protocol
       {"\033[8364u", '?', U'\u20ac'},
-      {"\033[97;5u", 0x01, 0},              // Ctrl+A types no character
+      {"\033[97;5u", 0x01, 0},  // Ctrl+A types no character
       {"\x01", 0x01, 0},
       {"\033[A", 0, 0},
   };
