@@ -154,7 +154,11 @@ bool TerminalConsole::ReadInput(InputRecord& record) {
 }
 
 void TerminalConsole::Sleep(int milliseconds) {
-  if (milliseconds > 0) port_.Sleep(std::chrono::milliseconds(milliseconds));
+  // The waits keep a polling program from spinning; with keys already there
+  // they have nothing to wait for, and a burst of keys goes at full speed.
+  if (milliseconds <= 0) return;
+  TakeWaitingInput();
+  if (screen_.pending_input() == 0) port_.Sleep(std::chrono::milliseconds(milliseconds));
 }
 
 void TerminalConsole::SetTitle(const std::string& title) {
@@ -177,10 +181,24 @@ void TerminalConsole::ShowLoadProgress(const std::string& name, int percent) {
   Present(false);
 }
 
+void TerminalConsole::TakeWaitingInput() {
+  if (screen_.pending_input() > 0 || !port_.Wait(std::chrono::milliseconds(0))) return;
+  ReadTerminal();
+  while (decoder_.NextReply()) {
+    // Late answers to start-up queries carry nothing we still need.
+  }
+  DrainDecodedInput();
+}
+
 void TerminalConsole::WaitForInput() {
   while (screen_.pending_input() == 0) {
     ThrowIfLost();
     TakeNews();
+    // Keys that have come already are taken before anything is shown: the
+    // screen is shown when the program would otherwise wait, once a burst
+    // of keys is done.
+    TakeWaitingInput();
+    if (screen_.pending_input() > 0) break;
     Present(true);
     PrepareCellsWhileWaiting();
     if (decoder_.HasIncompleteSequence()) {

@@ -95,6 +95,8 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   };
 
   void WaitForInput();
+  // Reads and decodes what the terminal has sent already, without waiting.
+  void TakeWaitingInput();
   void TakeNews();
   // Shows the screen, or the too-small notice when the terminal is smaller.
   // `render_picture`: picture cells are made afresh when the picture changed.
