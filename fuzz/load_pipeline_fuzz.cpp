@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       "/proc/self/fd/" + std::to_string(fd), kWidth, kHeight, canvas, [&last_percent](int percent) {
         if (percent < 0 || percent > 100) Fail("progress outside 0-100");
         last_percent = percent;
+        return true;
       });
 
   if (canvas.width != kWidth || canvas.height != kHeight ||

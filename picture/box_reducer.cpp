@@ -227,7 +227,9 @@ bool BoxReducer::Begin(std::uint32_t width, std::uint32_t height, int orientatio
 
 void BoxReducer::Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step,
                         std::uint32_t count, const std::uint8_t* rgba) {
-  if (!begun_ || y >= source_height_ || x_start >= source_width_ || count == 0) return;
+  if (!begun_ || cancelled_ || y >= source_height_ || x_start >= source_width_ || count == 0) {
+    return;
+  }
   if (x_step == 0) x_step = 1;
   // Pixels past the end of the row are dropped.
   std::uint64_t fit = (std::uint64_t{source_width_} - 1 - x_start) / x_step + 1;
@@ -324,7 +326,7 @@ void BoxReducer::ReportProgress(std::uint32_t count) {
   int percent = static_cast<int>(std::min<std::uint64_t>(delivered_ * 100 / total, 100));
   if (percent > last_percent_) {
     last_percent_ = percent;
-    progress_(percent);
+    if (!progress_(percent)) cancelled_ = true;
   }
 }
 

@@ -38,6 +38,8 @@ class BoxReducer final : public RowSink {
 
   // The size of the last Begin() and whether it was refused.
   bool refused() const { return refused_; }
+  // Whether the progress callback stopped the load; pixels are ignored since.
+  bool cancelled() const { return cancelled_; }
   std::uint32_t declared_width() const { return source_width_; }
   std::uint32_t declared_height() const { return source_height_; }
 
@@ -76,6 +78,7 @@ class BoxReducer final : public RowSink {
   Canvas& canvas_;
   DecodeRequest request_;
   ProgressCallback progress_;
+  bool cancelled_ = false;
 
   bool begun_ = false;
   bool refused_ = false;

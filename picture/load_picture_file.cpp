@@ -42,6 +42,28 @@ Decoder DecoderFor(PictureFormat format) {
   return nullptr;
 }
 
+// The file's bytes until the load is stopped, then none: every decoder ends
+// soon after, as at the end of a file.
+class StoppableSource final : public ByteSource {
+ public:
+  StoppableSource(ByteSource& source, const BoxReducer& reducer)
+      : source_(source), reducer_(reducer) {}
+
+  std::size_t Read(void* buffer, std::size_t size) override {
+    return reducer_.cancelled() ? 0 : source_.Read(buffer, size);
+  }
+  bool Seek(std::uint64_t offset) override { return !reducer_.cancelled() && source_.Seek(offset); }
+  std::uint64_t Position() const override { return source_.Position(); }
+  std::uint64_t Size() const override { return source_.Size(); }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const override {
+    return reducer_.cancelled() ? 0 : source_.ReadAt(offset, buffer, size);
+  }
+
+ private:
+  ByteSource& source_;
+  const BoxReducer& reducer_;
+};
+
 std::string RefusedSizeReason(const BoxReducer& reducer) {
   if (reducer.declared_width() == 0 || reducer.declared_height() == 0) return "empty picture";
   return TooLargeReason(reducer.declared_width(), reducer.declared_height());
@@ -73,7 +95,12 @@ LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canv
   request.shown_width = shown.width;
   request.shown_height = shown.height;
   BoxReducer reducer(canvas, request, progress);
-  DecodeOutcome outcome = decode(*source, reducer, request);
+  StoppableSource stoppable(*source, reducer);
+  DecodeOutcome outcome = decode(stoppable, reducer, request);
+  if (reducer.cancelled()) {
+    canvas.Reset(canvas.width, canvas.height);
+    return {DecodeStatus::kFailed, "cancelled", true};
+  }
   if (reducer.refused()) return {DecodeStatus::kFailed, RefusedSizeReason(reducer)};
   if (outcome.status != DecodeStatus::kFailed) reducer.Finish();
   if (outcome.status == DecodeStatus::kOk) return {DecodeStatus::kOk, ""};

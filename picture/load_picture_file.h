@@ -12,11 +12,13 @@
 namespace vistamere::picture {
 
 // Progress of a load, 0 to 100; called now and then while a load runs.
-using ProgressCallback = std::function<void(int percent)>;
+// Returns whether the load is to go on: false stops it.
+using ProgressCallback = std::function<bool(int percent)>;
 
 struct LoadOutcome {
   DecodeStatus status = DecodeStatus::kFailed;
-  std::string reason;  // completes the notice (see DecodeOutcome) when status is not kOk
+  std::string reason;      // completes the notice (see DecodeOutcome) when status is not kOk
+  bool cancelled = false;  // the progress callback stopped it (status kFailed)
 };
 
 // The finest detail the canvas is finally shown at, in pixels, when that

@@ -22,6 +22,9 @@ constexpr std::uint8_t kRedrawKey = 0x0C;
 
 // Ctrl+Backslash, which ends the program at once.
 constexpr std::uint8_t kEndKey = 0x1C;
+// Esc and Ctrl+C stop a load.
+constexpr std::uint8_t kEscByte = 0x1B;
+constexpr std::uint8_t kInterruptKey = 0x03;
 
 bool IsControlKey(const InputRecord& record, std::uint8_t character) {
   return record.type == InputEventType::kKey && record.key.key_down &&
@@ -165,20 +168,51 @@ void TerminalConsole::SetTitle(const std::string& title) {
   Write(writer_.Title(title));
 }
 
-void TerminalConsole::ShowLoadProgress(const std::string& name, int percent) {
+bool TerminalConsole::ShowLoadProgress(const std::string& name, int percent) {
   if (percent < 0) {
     // The next screen shown no longer has the line.
     load_started_.reset();
     progress_.reset();
-    return;
+    return true;
   }
   const auto now = port_.Now();
   if (!load_started_) load_started_ = now;
-  if (now - *load_started_ < kProgressDelay) return;
-  if (progress_ && progress_->percent == percent) return;
+  if (now - *load_started_ < kProgressDelay) return true;
+  // A load that shows its progress can be stopped.
+  if (LoadStopRequested()) {
+    progress_.reset();
+    return false;
+  }
+  if (progress_ && progress_->percent == percent) return true;
   progress_ = LoadProgress{name, percent};
   // Called from inside a decoder: a lost terminal is only noted here.
   Present(false);
+  return true;
+}
+
+bool TerminalConsole::LoadStopRequested() {
+  if (lost_) return true;
+  if (port_.Wait(std::chrono::milliseconds(0))) ReadTerminal();
+  if (decoder_.HasIncompleteSequence() && port_.Now() >= escape_deadline_) {
+    decoder_.FlushPending();
+  }
+  while (decoder_.NextReply()) {
+  }
+  // Nothing is thrown from here (a decoder is running): Ctrl+Backslash stops
+  // the load and ends the program at the next wait.
+  bool stop = false;
+  InputRecord record;
+  while (decoder_.Next(record)) {
+    if (IsControlKey(record, kEndKey)) end_requested_ = true;
+    if (IsControlKey(record, kEndKey) || IsControlKey(record, kEscByte) ||
+        IsControlKey(record, kInterruptKey)) {
+      stop = true;
+      continue;
+    }
+    if (IsControlKey(record, kRedrawKey)) writer_.Repaint();
+    screen_.PushInput(record);
+  }
+  return stop || lost_;
 }
 
 void TerminalConsole::TakeWaitingInput() {
@@ -191,6 +225,7 @@ void TerminalConsole::TakeWaitingInput() {
 }
 
 void TerminalConsole::WaitForInput() {
+  if (end_requested_) throw EndRequested();
   while (screen_.pending_input() == 0) {
     ThrowIfLost();
     TakeNews();

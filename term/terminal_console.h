@@ -86,7 +86,9 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   void Sleep(int milliseconds) override;
 
   void SetTitle(const std::string& title) override;
-  void ShowLoadProgress(const std::string& name, int percent) override;
+  // Shows a load's progress once it has taken a while; from then on Esc or
+  // Ctrl+C stops it (false), and other keys wait in the queue.
+  bool ShowLoadProgress(const std::string& name, int percent) override;
 
  private:
   struct LoadProgress {
@@ -95,6 +97,8 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   };
 
   void WaitForInput();
+  // Takes the keys typed during a load: whether one of them stops it.
+  bool LoadStopRequested();
   // Reads and decodes what the terminal has sent already, without waiting.
   void TakeWaitingInput();
   void TakeNews();
@@ -117,6 +121,7 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   Frame frame_;
   std::string restore_bytes_;
   bool lost_ = false;
+  bool end_requested_ = false;  // Ctrl+Backslash came during a load
   bool too_small_ = false;
   bool kitty_keyboard_ = false;  // the terminal speaks the kitty keyboard protocol
   TerminalPort::Clock::time_point escape_deadline_{};

@@ -117,7 +117,7 @@ std::int32_t ToolLibraries::Stretch(const char* name, std::int32_t width, std::i
   const std::string shown = Cp437ToUtf8(bytes, LowBytes::kGlyphs);
   picture::ProgressCallback progress;
   if (host_ != nullptr) {
-    progress = [this, &shown](int percent) { host_->ShowLoadProgress(shown, percent); };
+    progress = [this, &shown](int percent) { return host_->ShowLoadProgress(shown, percent); };
   }
   // The area shows no finer detail than its cells can carry.
   picture::ShownDetail detail;

@@ -1,7 +1,7 @@
-// Stopped from outside (SIGTSTP) in each of the program's waits and brought
-// back with the shell's fg: while stopped the terminal is the shell's
-// (cooked, echo, cursor shown); back, the program shows the same screen and
-// goes on.
+// The user's control over a running program: stopped from outside
+// (SIGTSTP) in each of its waits and brought back with the shell's fg (while
+// stopped the terminal is the shell's: cooked, echo, cursor shown; back, the
+// same screen), and a long load stopped with Esc.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "big_picture.h"
 #include "program_process.h"
 #include "tmux_session.h"
 
@@ -83,6 +84,22 @@ TEST(JobControl, StopAndContinueInEachWait) {
     Press(tmux, wait.keys_to_end);
     EXPECT_TRUE(tmux.WaitForText("FG=0END"));
   }
+}
+
+TEST(LoadCancel, EscStopsALongLoadAndTheProgramGoesOn) {
+  const std::string picture = BigPicture();  // made before any wait starts
+  TmuxSession tmux(102, 40);
+  tmux.RunCommand("clear; " + ShellQuote(kBinary) + "; echo \"EXIT=$?END\"");
+  ASSERT_TRUE(tmux.WaitForText("Enter file name: "));
+  tmux.Type(picture);
+  tmux.Press("Enter");
+  ASSERT_TRUE(tmux.WaitForText("Loading ", 20.0));
+  tmux.Type("X");  // waits for the viewer
+  tmux.Press("Escape");
+  EXPECT_TRUE(tmux.WaitForText("' cancelled", 5.0));
+  EXPECT_TRUE(tmux.WaitForTextAt(1, 60, "ObsX:-79"));
+  tmux.Type("Qx");
+  EXPECT_TRUE(tmux.WaitForText("EXIT=0END"));
 }
 
 }  // namespace

@@ -231,7 +231,10 @@ TEST(BoxReducer, ReportsProgressAtMostEveryPercent) {
   Canvas canvas;
   canvas.Reset(4, 4);
   std::vector<int> reports;
-  BoxReducer reducer(canvas, DecodeRequest{}, [&](int percent) { reports.push_back(percent); });
+  BoxReducer reducer(canvas, DecodeRequest{}, [&](int percent) {
+    reports.push_back(percent);
+    return true;
+  });
   constexpr std::uint32_t kRows = 1000;
   ASSERT_TRUE(reducer.Begin(1, kRows, 1));
   const std::uint8_t pixel[4] = {1, 2, 3, 255};

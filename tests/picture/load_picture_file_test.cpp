@@ -107,8 +107,10 @@ TEST(LoadPictureFile, ShrinksIntoTheCanvasAndReportsProgress) {
   std::string path = dir.Write("big.bmp", GradientBmp(256, 200));
   Canvas canvas;
   std::vector<int> reports;
-  LoadOutcome outcome =
-      LoadPictureFile(path, 64, 50, canvas, [&](int percent) { reports.push_back(percent); });
+  LoadOutcome outcome = LoadPictureFile(path, 64, 50, canvas, [&](int percent) {
+    reports.push_back(percent);
+    return true;
+  });
   ASSERT_EQ(outcome.status, DecodeStatus::kOk) << outcome.reason;
   // Each canvas pixel averages a 4 x 4 box: x from 4i to 4i+3, y likewise.
   EXPECT_EQ(canvas.Pixel(10, 20)[0], 42);  // (40 + 43) / 2 = 41.5
@@ -117,6 +119,22 @@ TEST(LoadPictureFile, ShrinksIntoTheCanvasAndReportsProgress) {
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back(), 100);
   EXPECT_LE(reports.size(), 101u);
+}
+
+TEST(LoadPictureFile, StopsWhenTheProgressSaysSoAndLeavesNothingHalfDrawn) {
+  ScratchDir dir;
+  const std::string path = dir.Write("big.bmp", GradientBmp(256, 2000));
+  Canvas canvas;
+  int last = -1;
+  const LoadOutcome outcome = LoadPictureFile(path, 64, 50, canvas, [&](int percent) {
+    last = percent;
+    return percent < 30;
+  });
+  EXPECT_TRUE(outcome.cancelled);
+  EXPECT_EQ(outcome.status, DecodeStatus::kFailed);
+  EXPECT_EQ(last, 30) << "nothing read past the stop";
+  EXPECT_EQ(canvas.width, 64);
+  for (const std::uint8_t value : canvas.rgb) ASSERT_EQ(value, 0);
 }
 
 }  // namespace

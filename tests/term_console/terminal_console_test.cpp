@@ -121,6 +121,35 @@ TEST(TerminalConsoleTest, LoadProgressShowsOnlyAfterItsDelayAndGoesAway) {
   }
 }
 
+TEST(TerminalConsoleTest, EscOrCtrlCStopsALoadThatShowsItsProgressAndOtherKeysWait) {
+  const struct {
+    const char* keys;  // typed 200 ms into the load
+    bool stops;
+    std::vector<Text> queued;
+  } kCases[] = {
+      {"a\x1b", true, {"a"}},  // Esc, told from a sequence once its time is up
+      {"\x03"
+       "b",
+       true,
+       {"b"}},  // Ctrl+C
+      {"ab", false, {"a", "b"}},
+      {"\x1b[A", false, {{'\0', 0x48}}},  // the up key is no Esc
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.keys);
+    DeviceOnTerminal run;
+    run.terminal.SendAt(milliseconds(200), test.keys);
+    bool went_on = true;
+    for (int percent = 0; percent <= 100 && went_on; ++percent) {
+      went_on = run.device.ShowLoadProgress("big.png", percent);
+      run.terminal.Advance(milliseconds(10));
+    }
+    EXPECT_EQ(went_on, !test.stops);
+    EXPECT_TRUE(run.device.ShowLoadProgress("big.png", -1));
+    EXPECT_EQ(run.Keys(), test.queued);
+  }
+}
+
 // Keys typed at the start, in each of the program's waits.
 const struct Moment {
   const char* name;

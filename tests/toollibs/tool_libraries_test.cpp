@@ -18,7 +18,10 @@ namespace fs = std::filesystem;
 class RecordingHost final : public ToolHost {
  public:
   void SetTitle(const std::string& title) override { titles.push_back(title); }
-  void ShowLoadProgress(const std::string&, int percent) override { progress.push_back(percent); }
+  bool ShowLoadProgress(const std::string&, int percent) override {
+    progress.push_back(percent);
+    return true;
+  }
   std::vector<std::string> titles;
   std::vector<int> progress;
 };
