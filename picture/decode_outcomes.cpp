@@ -13,6 +13,13 @@ DecodeOutcome TooLargeOutcome(std::uint64_t width, std::uint64_t height) {
   return outcome;
 }
 
+DecodeOutcome TooLargeToDecodeOutcome(std::uint64_t limit_bytes) {
+  DecodeOutcome outcome;
+  outcome.status = DecodeStatus::kFailed;
+  outcome.reason = "too large to decode (" + std::to_string(limit_bytes >> 20) + " MiB)";
+  return outcome;
+}
+
 DecodeOutcome DamagedOutcome(const char* format, bool data_ended, bool anything_delivered) {
   DecodeOutcome outcome;
   outcome.status = anything_delivered ? DecodeStatus::kTruncated : DecodeStatus::kFailed;
