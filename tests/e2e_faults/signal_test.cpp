@@ -1,12 +1,14 @@
-// TERM, HUP and QUIT from outside while the program waits in the file
-// prompt, waits for a key, or loads a large picture: it ends at once, with
-// no core dump, and the shell gets back a cooked terminal with the cursor
-// shown.
+// Every signal whose default action ends a process, sent from outside while
+// the program waits in the file prompt, waits for a key, or loads a large
+// picture: it ends at once with that signal's status (QUIT without a core
+// dump), and the shell gets back a cooked terminal with the cursor shown.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "big_picture.h"
 #include "program_process.h"
@@ -20,19 +22,22 @@ const std::string kBinary = VISTAMERE_BINARY;
 enum class Moment { kFilePrompt, kKeyWait, kLoading };
 
 struct SignalCase {
-  const char* label;
+  std::string label;
   int signal_number;
   Moment moment;
 };
-
 void PrintTo(const SignalCase& test, std::ostream* out) {
   *out << test.label;
 }
 
-// Cores would land in the current folder; the report line shows how the
-// program ended and the terminal's line discipline after it.
-std::string ProgramThenReport() {
-  return "ulimit -c unlimited; clear; " + ShellQuote(kBinary) +
+// The report line shows how the program ended and the terminal's line
+// discipline after it. A QUIT must not leave a core (it would land in the
+// current folder); other signals whose default is a core may. The shell
+// traps INT so that a program ended by INT does not cut its command line
+// short before the report.
+std::string ProgramThenReport(int signal_number) {
+  const char* cores = signal_number == SIGQUIT ? "unlimited" : "0";
+  return std::string("trap : INT; ulimit -c ") + cores + "; clear; " + ShellQuote(kBinary) +
          "; echo \"EXIT=$? $(stty -a | grep -o -- '-\\?icanon') $(stty -a | grep -o -- "
          "'-\\?echo ')END\"";
 }
@@ -55,17 +60,35 @@ bool Reach(TmuxSession& tmux, Moment moment) {
   return false;
 }
 
-const SignalCase kCases[] = {
-    {"term_in_file_prompt", SIGTERM, Moment::kFilePrompt},
-    {"hup_in_file_prompt", SIGHUP, Moment::kFilePrompt},
-    {"quit_in_file_prompt", SIGQUIT, Moment::kFilePrompt},
-    {"term_in_key_wait", SIGTERM, Moment::kKeyWait},
-    {"hup_in_key_wait", SIGHUP, Moment::kKeyWait},
-    {"quit_in_key_wait", SIGQUIT, Moment::kKeyWait},
-    {"term_while_loading", SIGTERM, Moment::kLoading},
-    {"hup_while_loading", SIGHUP, Moment::kLoading},
-    {"quit_while_loading", SIGQUIT, Moment::kLoading},
+struct NamedSignal {
+  const char* name;
+  int number;
 };
+
+// Sent with kill, so the faults among them arrive as any other signal.
+const NamedSignal kEndingSignals[] = {
+    {"term", SIGTERM}, {"hup", SIGHUP},       {"int", SIGINT},     {"quit", SIGQUIT},
+    {"usr1", SIGUSR1}, {"usr2", SIGUSR2},     {"alrm", SIGALRM},   {"vtalrm", SIGVTALRM},
+    {"prof", SIGPROF}, {"xcpu", SIGXCPU},     {"xfsz", SIGXFSZ},   {"pwr", SIGPWR},
+    {"io", SIGIO},     {"stkflt", SIGSTKFLT}, {"sys", SIGSYS},     {"trap", SIGTRAP},
+    {"abrt", SIGABRT}, {"segv", SIGSEGV},     {"bus", SIGBUS},     {"fpe", SIGFPE},
+    {"ill", SIGILL},   {"rtmin", SIGRTMIN},   {"rtmax", SIGRTMAX},
+};
+
+std::vector<SignalCase> AllCases() {
+  const std::pair<const char*, Moment> moments[] = {
+      {"in_file_prompt", Moment::kFilePrompt},
+      {"in_key_wait", Moment::kKeyWait},
+      {"while_loading", Moment::kLoading},
+  };
+  std::vector<SignalCase> cases;
+  for (const NamedSignal& named : kEndingSignals) {
+    for (const auto& [moment_name, moment] : moments) {
+      cases.push_back({std::string(named.name) + "_" + moment_name, named.number, moment});
+    }
+  }
+  return cases;
+}
 
 class Signals : public ::testing::TestWithParam<SignalCase> {};
 
@@ -73,7 +96,8 @@ TEST_P(Signals, EndTheProgramAndGiveTheTerminalBack) {
   const SignalCase& test = GetParam();
   BigPicture();  // made before the clock of any wait starts
   TmuxSession tmux(102, 40);
-  tmux.RunCommand("cd " + ShellQuote(VISTAMERE_FAULTS_SCRATCH) + "; " + ProgramThenReport());
+  tmux.RunCommand("cd " + ShellQuote(VISTAMERE_FAULTS_SCRATCH) + "; " +
+                  ProgramThenReport(test.signal_number));
   ASSERT_TRUE(Reach(tmux, test.moment));
   const int pid = ProgramPid(tmux, kBinary);
   ASSERT_GT(pid, 0);
@@ -89,8 +113,8 @@ TEST_P(Signals, EndTheProgramAndGiveTheTerminalBack) {
   EXPECT_EQ(tmux.Format("#{cursor_flag}"), "1");
 }
 
-INSTANTIATE_TEST_SUITE_P(Moments, Signals, ::testing::ValuesIn(kCases),
-                         [](const auto& test) { return std::string(test.param.label); });
+INSTANTIATE_TEST_SUITE_P(Moments, Signals, ::testing::ValuesIn(AllCases()),
+                         [](const auto& test) { return test.param.label; });
 
 }  // namespace
 }  // namespace vistamere::testing
