@@ -21,7 +21,7 @@ extern "C" char __executable_start;  // NOLINT: start of the program image, set 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: vistamere [--colors=truecolor|256|16] [PICTURE]\n"
+    "Usage: vistamere [--colors=truecolor|256|16] [--graphics=auto|cells|sixel] [PICTURE]\n"
     "       vistamere --help | --version\n"
     "\n"
     "Vistamere shows a picture of a ballpark in the terminal, with the labels of the nine\n"
@@ -33,6 +33,9 @@ constexpr char kUsage[] =
     "\n"
     "  --colors=MODE  colours of the picture: truecolor (24-bit), 256 or 16;\n"
     "                 without it the terminal is asked what it can show\n"
+    "  --graphics=HOW the picture in character cells, or in real pixels as sixel\n"
+    "                 images; auto (the default) uses pixels where the terminal\n"
+    "                 shows sixel graphics and no tmux or screen runs in between\n"
     "\n"
     "Keys:  X/x Y/y Z/z  move the observer      1/2  tilt up/down      3/4  turn\n"
     "       Q  quit prompt (N starts again with the first viewpoint)\n"
@@ -71,6 +74,24 @@ std::optional<vistamere::term::ColourMode> ChosenColourMode(vistamere::app::Colo
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
+}
+
+vistamere::term::GraphicsSettings GraphicsSettingsOf(vistamere::app::GraphicsOption option) {
+  vistamere::term::GraphicsSettings settings;
+  switch (option) {
+    case vistamere::app::GraphicsOption::kAuto:
+      settings.choice = vistamere::term::GraphicsChoice::kAuto;
+      break;
+    case vistamere::app::GraphicsOption::kCells:
+      settings.choice = vistamere::term::GraphicsChoice::kCells;
+      break;
+    case vistamere::app::GraphicsOption::kSixel:
+      settings.choice = vistamere::term::GraphicsChoice::kSixel;
+      break;
+  }
+  settings.multiplexer = vistamere::term::InsideMultiplexer(
+      Environment("TERM"), std::getenv("TMUX") != nullptr, std::getenv("STY") != nullptr);
+  return settings;
 }
 
 // The entry routine finds the program's services bound while it runs.
@@ -112,7 +133,8 @@ int main(int argc, char** argv) {
     vistamere::GraphicsWindow window;
     vistamere::term::TerminalConsole device(
         *tty, window,
-        {ChosenColourMode(options.colours), Environment("COLORTERM"), Environment("TERM")});
+        {ChosenColourMode(options.colours), Environment("COLORTERM"), Environment("TERM")},
+        GraphicsSettingsOf(options.graphics));
     if (options.picture) device.TypeAhead(*options.picture);
     device.Start();
     vistamere::TypedLine typed_line;

@@ -1,11 +1,13 @@
 #include "app/options.h"
 
+#include <optional>
 #include <string_view>
 
 namespace vistamere::app {
 namespace {
 
 constexpr std::string_view kColoursOption = "--colors";
+constexpr std::string_view kGraphicsOption = "--graphics";
 
 bool ParseColours(std::string_view value, ColourChoice& choice) {
   if (value == "truecolor") {
@@ -18,6 +20,34 @@ bool ParseColours(std::string_view value, ColourChoice& choice) {
     return false;
   }
   return true;
+}
+
+bool ParseGraphics(std::string_view value, GraphicsOption& choice) {
+  if (value == "auto") {
+    choice = GraphicsOption::kAuto;
+  } else if (value == "cells") {
+    choice = GraphicsOption::kCells;
+  } else if (value == "sixel") {
+    choice = GraphicsOption::kSixel;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The value of "--name=VALUE" or "--name VALUE" (advancing `i`); nothing
+// when `argument` is another option that only begins like this one.
+std::optional<std::string_view> OptionValue(std::string_view argument, std::string_view name,
+                                            int argc, const char* const* argv, int& i) {
+  std::string_view value = argument.substr(name.size());
+  if (value.starts_with('=')) {
+    value.remove_prefix(1);
+  } else if (!value.empty()) {
+    return std::nullopt;
+  } else if (i + 1 < argc) {
+    value = argv[++i];
+  }
+  return value;
 }
 
 ProgramOptions UsageError(std::string error) {
@@ -48,16 +78,17 @@ ProgramOptions ParseOptions(int argc, const char* const* argv) {
       options.action = ProgramOptions::Action::kVersion;
       return options;
     } else if (argument.starts_with(kColoursOption)) {
-      std::string_view value = argument.substr(kColoursOption.size());
-      if (value.starts_with('=')) {
-        value.remove_prefix(1);
-      } else if (!value.empty()) {
-        return UsageError("unknown option '" + std::string(argument) + "'");
-      } else if (i + 1 < argc) {
-        value = argv[++i];
+      const auto value = OptionValue(argument, kColoursOption, argc, argv, i);
+      if (!value) return UsageError("unknown option '" + std::string(argument) + "'");
+      if (!ParseColours(*value, options.colours)) {
+        return UsageError("--colors takes truecolor, 256 or 16, not '" + std::string(*value) + "'");
       }
-      if (!ParseColours(value, options.colours)) {
-        return UsageError("--colors takes truecolor, 256 or 16, not '" + std::string(value) + "'");
+    } else if (argument.starts_with(kGraphicsOption)) {
+      const auto value = OptionValue(argument, kGraphicsOption, argc, argv, i);
+      if (!value) return UsageError("unknown option '" + std::string(argument) + "'");
+      if (!ParseGraphics(*value, options.graphics)) {
+        return UsageError("--graphics takes auto, cells or sixel, not '" + std::string(*value) +
+                          "'");
       }
     } else {
       return UsageError("unknown option '" + std::string(argument) + "'");

@@ -7,12 +7,14 @@
 namespace vistamere::app {
 
 enum class ColourChoice { kDetect, kTrueColor, k256, k16 };
+enum class GraphicsOption { kAuto, kCells, kSixel };
 
 struct ProgramOptions {
   enum class Action { kRun, kHelp, kVersion, kUsageError };
 
   Action action = Action::kRun;
   ColourChoice colours = ColourChoice::kDetect;
+  GraphicsOption graphics = GraphicsOption::kAuto;
   // A picture named on the command line answers the file prompt.
   std::optional<std::string> picture;
   std::string error;  // what is wrong, for kUsageError

@@ -13,6 +13,8 @@ struct TermCell {
   char32_t glyph = U' ';
   Colour fg;
   Colour bg;
+  // The cell shows the picture in pixels: no glyph is written there.
+  bool picture = false;
 
   friend bool operator==(const TermCell&, const TermCell&) = default;
 };
@@ -24,6 +26,8 @@ struct FrameCursor {
 
   friend bool operator==(const FrameCursor&, const FrameCursor&) = default;
 };
+
+inline constexpr TermCell kPictureCell{U' ', Colour::Default(), Colour::Default(), true};
 
 class Frame {
  public:

@@ -98,7 +98,7 @@ void AttributeColours(std::uint8_t attribute, Colour& fg, Colour& bg) {
 }
 
 void ComposeFrame(const ScreenBuffer& buffer, const GraphicsWindow& window,
-                  const PictureCellGrid* picture, Frame& out) {
+                  const PictureCellGrid* picture, Frame& out, bool picture_in_pixels) {
   if (out.columns() != buffer.columns() || out.rows() != buffer.rows()) {
     out.Resize(buffer.columns(), buffer.rows());
   }
@@ -111,7 +111,9 @@ void ComposeFrame(const ScreenBuffer& buffer, const GraphicsWindow& window,
   for (int row = 0; row < out.rows(); ++row) {
     for (int column = 0; column < out.columns(); ++column, ++index) {
       if (covered[index] != 0) {
-        out.Set(column, row, PictureCellAt(picture, column - area_left, row - area_top));
+        out.Set(column, row,
+                picture_in_pixels ? kPictureCell
+                                  : PictureCellAt(picture, column - area_left, row - area_top));
       } else if (buffer.Written(column, row)) {
         const Cell& cell = buffer.At(column, row);
         TermCell shown{Cp437ToUnicode(cell.character), {}, {}};

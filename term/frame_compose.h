@@ -17,10 +17,12 @@ void AttributeColours(std::uint8_t attribute, Colour& fg, Colour& bg);
 // Fills `out` (resized to the buffer's size when it differs). Console cells
 // show their code page 437 glyphs; cells the window covers show `picture`
 // (null: black), placed at the area's top-left; a notice of the window is
-// drawn over the area's middle rows. Cells the program has not written yet
-// and the window does not cover are not known. The cursor is visible when
+// drawn over the area's middle rows. With `picture_in_pixels` the covered
+// cells are picture cells instead (the writer draws the picture there).
+// Cells the program has not written yet and the window does not cover are
+// not known. The cursor is visible when
 // the buffer's is and it does not stand on the picture.
 void ComposeFrame(const ScreenBuffer& buffer, const GraphicsWindow& window,
-                  const PictureCellGrid* picture, Frame& out);
+                  const PictureCellGrid* picture, Frame& out, bool picture_in_pixels = false);
 
 }  // namespace vistamere::term

@@ -92,7 +92,12 @@ DecodedUnit DispatchCsi(std::uint8_t private_marker, const SequenceParams& param
       return WithReply(length, {TerminalReply::Kind::kKittyKeyboardFlags, params.Get(0), 0});
     }
     if (final_byte == 'c') {
-      return WithReply(length, {TerminalReply::Kind::kPrimaryDeviceAttributes, params.Get(0), 0});
+      int sixel = 0;
+      for (int i = 1; i < params.count(); ++i) {
+        if (params.Get(i) == kSixelAttribute) sixel = 1;
+      }
+      return WithReply(length,
+                       {TerminalReply::Kind::kPrimaryDeviceAttributes, params.Get(0), sixel});
     }
     return Swallowed(length);
   }

@@ -35,11 +35,12 @@ bool IsControlKey(const InputRecord& record, std::uint8_t character) {
 }  // namespace
 
 TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window,
-                                 const ColourSettings& colours)
+                                 const ColourSettings& colours, const GraphicsSettings& graphics)
     : port_(port),
       window_(window),
       colour_mode_(SettledColourMode(colours)),
-      screen_(std::max(port.Size().columns, 1), std::max(port.Size().rows, 1)) {}
+      screen_(std::max(port.Size().columns, 1), std::max(port.Size().rows, 1)),
+      graphics_(graphics) {}
 
 TerminalConsole::~TerminalConsole() {
   if (cells_prepared_.valid()) cells_prepared_.wait();
@@ -89,6 +90,7 @@ void TerminalConsole::Start() {
           kitty_keyboard = true;
           break;
         case TerminalReply::Kind::kPrimaryDeviceAttributes:
+          terminal_has_sixel_ = reply->second != 0;
           answered = true;
           break;
         case TerminalReply::Kind::kGraphicRendition:
@@ -279,14 +281,15 @@ void TerminalConsole::Present(bool render_picture) {
     ComposeTooSmallNotice(size.columns, size.rows, screen_.columns(), screen_.rows(), frame_);
   } else {
     too_small_ = false;
-    if (render_picture && window_.area && window_.picture_version != picture_version_ &&
+    const bool pixels = UsePixelPicture(size, render_picture);
+    if (!pixels && render_picture && window_.area && window_.picture_version != picture_version_ &&
         window_.canvas.width > 0) {
       if (cells_prepared_.valid()) cells_prepared_.wait();
       picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
                                     window_.area->bottom - window_.area->top + 1, colour_mode());
       picture_version_ = window_.picture_version;
     }
-    ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_);
+    ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_, pixels);
     if (progress_) {
       DrawLoadProgress(progress_->name, progress_->percent, screen_.cursor_row(), frame_);
       frame_.cursor.visible = false;
@@ -294,6 +297,37 @@ void TerminalConsole::Present(bool render_picture) {
   }
   const std::string& bytes = writer_.Update(frame_);
   if (!bytes.empty()) Write(bytes);
+}
+
+bool TerminalConsole::UsePixelPicture(const TerminalSize& size, bool render_picture) {
+  std::optional<CellPixels> cell;
+  if (window_.area && window_.canvas.width > 0) {
+    const int columns = window_.area->right - window_.area->left + 1;
+    const int rows = window_.area->bottom - window_.area->top + 1;
+    cell = SixelCell(graphics_, terminal_has_sixel_,
+                     CellSize(size.columns, size.rows, size.pixel_width, size.pixel_height),
+                     columns, rows);
+    const bool current = sixel_ && sixel_version_ == window_.picture_version &&
+                         sixel_->cell() == cell.value_or(CellPixels{}) &&
+                         sixel_->columns() == columns && sixel_->rows() == rows;
+    if (cell && !current && render_picture) {
+      if (!colour_registers_set_) {
+        Write(writer_.SetColourRegisters(SixelPicture::kColourRegisters));
+        colour_registers_set_ = true;
+      }
+      writer_.SetPixelPicture(nullptr, 0, 0);
+      sixel_ = std::make_unique<SixelPicture>(window_.canvas, columns, rows, *cell);
+      sixel_version_ = window_.picture_version;
+    } else if (!current) {
+      cell.reset();
+    }
+  }
+  if (!cell) {
+    writer_.SetPixelPicture(nullptr, 0, 0);
+    return false;
+  }
+  writer_.SetPixelPicture(sixel_.get(), window_.area->left - 1, window_.area->top - 1);
+  return true;
 }
 
 void TerminalConsole::ReadTerminal() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,7 @@
 #include "console/screen_buffer.h"
 #include "term/colour.h"
 #include "term/frame.h"
+#include "term/graphics_mode.h"
 #include "term/key_decoder.h"
 #include "term/picture_cells.h"
 #include "term/terminal_port.h"
@@ -48,8 +50,10 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   static constexpr std::chrono::milliseconds kProgressDelay{150};
 
   // The screen starts at the terminal's size. The picture's colours are
-  // the ones `colours` settle, else what Start() finds the terminal takes.
-  TerminalConsole(TerminalPort& port, GraphicsWindow& window, const ColourSettings& colours);
+  // the ones `colours` settle, else what Start() finds the terminal takes;
+  // it is drawn in pixels where `graphics` and the terminal allow.
+  TerminalConsole(TerminalPort& port, GraphicsWindow& window, const ColourSettings& colours,
+                  const GraphicsSettings& graphics = {});
   ~TerminalConsole() override;
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
@@ -111,6 +115,10 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   void ThrowIfLost() const;
   // The cell renderer gets ready while the user types the file name.
   void PrepareCellsWhileWaiting();
+  // Whether the picture is shown in pixels at this terminal size; makes the
+  // sixel images afresh when the picture or the cell size changed (and
+  // `render_picture` allows).
+  bool UsePixelPicture(const TerminalSize& size, bool render_picture);
 
   TerminalPort& port_;
   GraphicsWindow& window_;
@@ -125,6 +133,12 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   bool too_small_ = false;
   bool kitty_keyboard_ = false;  // the terminal speaks the kitty keyboard protocol
   TerminalPort::Clock::time_point escape_deadline_{};
+
+  GraphicsSettings graphics_;
+  bool terminal_has_sixel_ = false;  // its device attributes list sixel graphics
+  bool colour_registers_set_ = false;
+  std::unique_ptr<SixelPicture> sixel_;
+  std::uint64_t sixel_version_ = 0;
 
   bool cells_preparing_ = false;
   std::future<void> cells_prepared_;

@@ -14,6 +14,9 @@ namespace vistamere::term {
 struct TerminalSize {
   int columns = 0;
   int rows = 0;
+  // The text area's size in pixels; zero when the terminal does not say.
+  int pixel_width = 0;
+  int pixel_height = 0;
 
   friend bool operator==(const TerminalSize&, const TerminalSize&) = default;
 };

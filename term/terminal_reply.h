@@ -3,6 +3,9 @@
 
 namespace vistamere::term {
 
+// The device attribute that says a terminal shows sixel graphics.
+inline constexpr int kSixelAttribute = 4;
+
 struct TerminalReply {
   enum class Kind {
     kCursorPosition,
@@ -16,7 +19,7 @@ struct TerminalReply {
     kTrueColourCapability,
   } kind;
   int first = 0;   // cursor row (1-based) / kitty flags / first attribute / foreground
-  int second = 0;  // cursor column (1-based)
+  int second = 0;  // cursor column (1-based) / 1 when the attributes list sixel graphics
 
   friend bool operator==(const TerminalReply&, const TerminalReply&) = default;
 };

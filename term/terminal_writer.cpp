@@ -1,5 +1,7 @@
 #include "term/terminal_writer.h"
 
+#include <algorithm>
+
 #include "term/cp437.h"
 #include "term/escape_sequences.h"
 
@@ -37,6 +39,14 @@ std::size_t Utf8Length(char32_t glyph) {
 }
 
 }  // namespace
+
+void TerminalWriter::SetPixelPicture(const SixelPicture* picture, int left, int top) {
+  if (picture == picture_ && left == picture_left_ && top == picture_top_) return;
+  picture_ = picture;
+  picture_left_ = left;
+  picture_top_ = top;
+  picture_drawn_ = false;
+}
 
 void TerminalWriter::Invalidate() {
   in_step_ = false;
@@ -76,8 +86,10 @@ const std::string& TerminalWriter::Update(const Frame& next) {
     HideCursor();
     ClearScreen();
   }
-  // One pass: the cells that changed are written as they are found.
-  const bool cells_changed = WriteCells(next) || clear;
+  // The picture first, then the text over it; in one pass the cells that
+  // changed are written as they are found.
+  const bool picture_changed = WritePicture(next);
+  const bool cells_changed = WriteCells(next) || clear || picture_changed;
   if (!cells_changed && !CursorChanged(next.cursor)) {
     out_.clear();
     return out_;
@@ -123,7 +135,8 @@ bool TerminalWriter::WriteCells(const Frame& next) {
   for (int row = 0; row < next.rows(); ++row) {
     for (int column = 0; column < next.columns(); ++column) {
       const std::size_t index = next.IndexOf(column, row);
-      if (!Changed(next, index)) continue;
+      // Picture cells are WritePicture's: a glyph there would wipe the image.
+      if ((next.Known(index) && next.At(index).picture) || !Changed(next, index)) continue;
       if (last_changed_row < 0) BeginCellChanges();
       last_changed_row = row;
       const TermCell& cell = next.Known(index) ? next.At(index) : kBlank;
@@ -137,6 +150,59 @@ bool TerminalWriter::WriteCells(const Frame& next) {
   }
   NoteDrawnRow(last_changed_row);
   return last_changed_row >= 0;
+}
+
+bool TerminalWriter::WritePicture(const Frame& next) {
+  if (picture_ == nullptr) return false;
+  const int left = picture_left_;
+  const int top = picture_top_;
+  const int right = std::min(left + picture_->columns(), next.columns());  // exclusive
+  const int bottom = std::min(top + picture_->rows(), next.rows());
+  int wanted = 0;
+  int missing = 0;
+  for (int row = top; row < bottom; ++row) {
+    for (int column = left; column < right; ++column) {
+      const std::size_t index = next.IndexOf(column, row);
+      if (!next.Known(index) || !next.At(index).picture) continue;
+      ++wanted;
+      if (!picture_drawn_ || !ShowsPicture(index)) ++missing;
+    }
+  }
+  if (missing == 0) return false;
+  BeginCellChanges();
+  if (!picture_drawn_ || missing * 2 > wanted) {
+    // The image covers the whole area; the text on it is written after.
+    WriteCursorPosition(left, top);
+    picture_->AppendWhole(out_);
+    for (int row = top; row < bottom; ++row) {
+      for (int column = left; column < right; ++column) shown_.Set(column, row, kPictureCell);
+    }
+    picture_drawn_ = true;
+  } else {
+    for (int row = top; row < bottom; ++row) {
+      for (int column = left; column < right;) {
+        const std::size_t index = next.IndexOf(column, row);
+        if (!next.Known(index) || !next.At(index).picture || ShowsPicture(index)) {
+          ++column;
+          continue;
+        }
+        int end = column;
+        while (end < right && next.Known(next.IndexOf(end, row)) &&
+               next.At(next.IndexOf(end, row)).picture && !ShowsPicture(next.IndexOf(end, row))) {
+          shown_.Set(end, row, kPictureCell);
+          ++end;
+        }
+        WriteCursorPosition(column, row);
+        picture_->AppendCells(column - left, row - top, end - column, out_);
+        cursor_position_known_ = false;
+        column = end;
+      }
+    }
+  }
+  // Terminals leave the cursor in different places after an image.
+  cursor_position_known_ = false;
+  NoteDrawnRow(bottom - 1);
+  return true;
 }
 
 void TerminalWriter::MoveTo(int column, int row) {
@@ -178,7 +244,8 @@ bool TerminalWriter::RewriteGapCheaper(int column, std::size_t move_cost) {
     const std::size_t index = shown_.IndexOf(k, cursor_row_);
     if (!shown_.Known(index)) return false;
     const TermCell& cell = shown_.At(index);
-    if (!(cell.fg == pen_fg_) || !(cell.bg == pen_bg_)) return false;
+    // A glyph over the picture would wipe it.
+    if (cell.picture || !(cell.fg == pen_fg_) || !(cell.bg == pen_bg_)) return false;
     cost += Utf8Length(cell.glyph);
     if (cost >= move_cost) return false;
   }

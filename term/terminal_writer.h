@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "term/frame.h"
+#include "term/sixel_picture.h"
 
 namespace vistamere::term {
 
@@ -38,6 +39,11 @@ class TerminalWriter {
   // screen, and after the terminal was someone else's for a while.
   void Repaint();
 
+  // The picture in pixels whose cells (TermCell::picture) frames mark, its
+  // top-left cell at (left, top), 0-based; null for none. A picture set
+  // anew is drawn whole at the next update. Kept by the caller while set.
+  void SetPixelPicture(const SixelPicture* picture, int left, int top);
+
   // The 24-bit colour the colour query sets and asks back: off the
   // 256-colour palette, so a terminal that rounds colours to its palette
   // answers with another.
@@ -49,6 +55,8 @@ class TerminalWriter {
   // back (DECRQSS for SGR), the colours reset, and whether the terminal
   // names the RGB or Tc capability (XTGETTCAP).
   const std::string& StartupQueries(bool ask_colours);
+  // Gives sixel images `count` colour registers (xterm's XTSMGRAPHICS).
+  const std::string& SetColourRegisters(int count);
   // Switches on the kitty keyboard protocol with `flags`; the restore bytes
   // switch it off again.
   const std::string& PushKeyboardFlags(int flags);
@@ -86,6 +94,13 @@ class TerminalWriter {
   void BeginCellChanges();
   // Writes the cells that changed; false when none did.
   bool WriteCells(const Frame& next);
+  // Brings the pixel picture back wherever `next` wants it and the terminal
+  // does not show it: the whole image when it is new or most cells need it,
+  // else one image per run of cells in a row. False when nothing was drawn.
+  bool WritePicture(const Frame& next);
+  bool ShowsPicture(std::size_t index) const {
+    return shown_.Known(index) && shown_.At(index).picture;
+  }
   void PlaceCursor(const FrameCursor& cursor);
   void NoteDrawnRow(int row) {
     if (row > lowest_drawn_row_) lowest_drawn_row_ = row;
@@ -105,6 +120,11 @@ class TerminalWriter {
   Colour pen_fg_;
   Colour pen_bg_;
   bool pen_known_ = false;
+
+  const SixelPicture* picture_ = nullptr;
+  int picture_left_ = 0;
+  int picture_top_ = 0;
+  bool picture_drawn_ = false;  // shown_'s picture cells show picture_
 
   int lowest_drawn_row_ = -1;  // 0-based: the lowest row drawn on or the cursor stood on; -1: none
   bool keyboard_flags_pushed_ = false;

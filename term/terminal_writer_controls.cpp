@@ -39,6 +39,14 @@ const std::string& TerminalWriter::PushKeyboardFlags(int flags) {
   return out_;
 }
 
+const std::string& TerminalWriter::SetColourRegisters(int count) {
+  // XTSMGRAPHICS: item 1 (colour registers), action 3 (set).
+  out_ = "\x1b[?1;3;";
+  AppendDecimal(static_cast<std::uint32_t>(count), out_);
+  out_ += 'S';
+  return out_;
+}
+
 const std::string& TerminalWriter::RequestSize(int columns, int rows) {
   out_ = "\x1b[8;";
   AppendDecimal(static_cast<std::uint32_t>(rows), out_);

@@ -331,7 +331,7 @@ TerminalSize TtySession::Size() {
   if (::ioctl(output_fd_, TIOCGWINSZ, &size) != 0 && ::ioctl(input_fd_, TIOCGWINSZ, &size) != 0) {
     return {};
   }
-  return {size.ws_col, size.ws_row};
+  return {size.ws_col, size.ws_row, size.ws_xpixel, size.ws_ypixel};
 }
 
 TerminalPort::Clock::time_point TtySession::Now() {

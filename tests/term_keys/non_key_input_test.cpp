@@ -82,6 +82,9 @@ TEST(TerminalReplies, AreTakenOutOfTheKeyStream) {
       {"a\033[?15ub", false, {{Kind::kKittyKeyboardFlags, 15, 0}}, "a|b"},
       {"\033[?0u", false, {{Kind::kKittyKeyboardFlags, 0, 0}}, ""},
       {"\033[?62;22c", false, {{Kind::kPrimaryDeviceAttributes, 62, 0}}, ""},
+      // xterm -ti vt340, mlterm and foot list sixel graphics (4).
+      {"\033[?63;1;2;4;6;9;15;16;22;28c", false, {{Kind::kPrimaryDeviceAttributes, 63, 1}}, ""},
+      {"\033[?62;4;22c", false, {{Kind::kPrimaryDeviceAttributes, 62, 1}}, ""},
       {"\033[12;40R", true, {{Kind::kCursorPosition, 12, 40}}, ""},
       {"\033[1;5R", true, {{Kind::kCursorPosition, 1, 5}}, ""},
       {"\033[1;5R", false, {}, "<00><3D>"},
