@@ -1,6 +1,10 @@
 // vistamere-keys PROGRAM [--keys N] [--idle-seconds S] [--starts N]
-//                        [--colours truecolor|256]
+//                        [--colours truecolor|256] [--sixel] [--picture FILE]
 //
+// With --sixel the pseudo-terminal answers as xterm -ti vt340 does (sixel
+// graphics among its device attributes, 9 x 19 pixel cells), so the picture
+// goes out in pixels. --picture opens FILE at the prompt instead of the
+// built-in picture.
 // Runs the program in a 102 x 40 pseudo-terminal, takes the built-in
 // picture at the file prompt, presses N viewpoint keys one after another
 // (each once its frame has come) and prints what it measured: time to the
@@ -36,7 +40,15 @@ struct Options {
   double idle_seconds = 10;
   bool truecolor = true;
   int starts = 10;
+  bool sixel = false;
+  std::string picture;  // empty: the built-in one
 };
+
+// xterm -ti vt340's answer to the device attributes query, and its size in
+// pixels at 102 x 40 cells of 9 x 19.
+constexpr char kVt340Attributes[] = "\x1b[?63;1;2;4;6;9;15;16;22;28c";
+constexpr int kVt340Width = 102 * 9;
+constexpr int kVt340Height = 40 * 19;
 
 double MillisecondsSince(PtySession::Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(PtySession::Clock::now() - start).count();
@@ -154,7 +166,9 @@ int Run(const Options& options) {
   }
   const double prompt_ms = Median(prompts_ms);
 
-  PtySession pty({options.program}, env, 102, 40);
+  PtySession pty = options.sixel ? PtySession({options.program}, env, 102, 40, kVt340Width,
+                                              kVt340Height, kVt340Attributes)
+                                 : PtySession({options.program}, env, 102, 40);
 
   std::string start_output;
   if (!pty.ReadUntil("Enter file name", 3000, start_output)) {
@@ -165,7 +179,7 @@ int Run(const Options& options) {
   start_output += pty.ReadUntilQuiet(5, 200);
 
   const auto enter_time = PtySession::Clock::now();
-  pty.Write("\r");
+  pty.Write(options.picture + "\r");
   const std::string first_frame = ReadFrame(pty);
   const double first_frame_ms = MillisecondsSince(enter_time);
   const double first_frame_bytes = static_cast<double>(first_frame.size());
@@ -221,8 +235,10 @@ int Run(const Options& options) {
   const int status = pty.Wait(3000, max_rss_kib, total_cpu_s);
 
   const double median_bytes = Median(bytes);
-  std::printf("vistamere-keys: %s, %d keys, colours %s, CPU clock %s\n", options.program.c_str(),
-              options.keys, options.truecolor ? "24-bit" : "256",
+  std::printf("vistamere-keys: %s, %d keys, colours %s, %s, %s, CPU clock %s\n",
+              options.program.c_str(), options.keys, options.truecolor ? "24-bit" : "256",
+              options.sixel ? "sixel pixels" : "cells",
+              options.picture.empty() ? "built-in picture" : options.picture.c_str(),
               precise ? "schedstat (ns)" : "stat (10 ms ticks)");
   std::printf(
       "  start to file prompt          median %.2f ms, min %.2f ms of %d starts (queries at "
@@ -251,7 +267,11 @@ int Run(const Options& options) {
   std::printf("  whole run                     %.3f s CPU, peak RSS %ld KiB, exit %d\n",
               total_cpu_s, max_rss_kib, status);
   std::printf("goals:\n");
-  if (options.truecolor) {
+  if (options.sixel) {
+    Goal("bytes per viewpoint key in sixel pixels (median <= 20 KB)", median_bytes <= 20480,
+         Format("%.0f bytes, 1/%.0f of the full repaint", median_bytes,
+                median_bytes > 0 ? first_frame_bytes / median_bytes : 0.0));
+  } else if (options.truecolor) {
     Goal("bytes per viewpoint key (median <= 2400)", median_bytes <= 2400,
          Format("%.0f bytes, 1/%.0f of the full repaint", median_bytes,
                 median_bytes > 0 ? first_frame_bytes / median_bytes : 0.0));
@@ -285,6 +305,10 @@ int main(int argc, char** argv) {
       options.starts = std::atoi(argv[++i]);
     } else if (arg == "--colours" && i + 1 < argc) {
       options.truecolor = std::strcmp(argv[++i], "256") != 0;
+    } else if (arg == "--sixel") {
+      options.sixel = true;
+    } else if (arg == "--picture" && i + 1 < argc) {
+      options.picture = argv[++i];
     } else if (options.program.empty() && arg[0] != '-') {
       options.program = arg;
     } else {
@@ -296,7 +320,7 @@ int main(int argc, char** argv) {
       options.idle_seconds <= 0) {
     std::fputs(
         "usage: vistamere-keys PROGRAM [--keys N] [--idle-seconds S] [--starts N]\n"
-        "                      [--colours truecolor|256]\n",
+        "                      [--colours truecolor|256] [--sixel] [--picture FILE]\n",
         stderr);
     return 2;
   }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace vistamere::bench {
 namespace {
@@ -25,10 +26,14 @@ int MillisecondsLeft(PtySession::Clock::time_point deadline) {
 }  // namespace
 
 PtySession::PtySession(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                       int columns, int rows) {
+                       int columns, int rows, int pixel_width, int pixel_height,
+                       std::string device_attributes)
+    : device_attributes_(std::move(device_attributes)) {
   winsize size{};
   size.ws_col = static_cast<unsigned short>(columns);
   size.ws_row = static_cast<unsigned short>(rows);
+  size.ws_xpixel = static_cast<unsigned short>(pixel_width);
+  size.ws_ypixel = static_cast<unsigned short>(pixel_height);
   started_ = Clock::now();
   pid_ = ::forkpty(&master_, nullptr, nullptr, &size);
   if (pid_ < 0) throw std::runtime_error("forkpty failed");
@@ -83,7 +88,7 @@ void PtySession::AnswerQueries(const std::string& chunk) {
   }
   at = 0;
   while ((at = text.find("\x1b[c", at)) != std::string::npos) {
-    answer += "\x1b[?62;c";
+    answer += device_attributes_;
     at += 3;
   }
   if (!answer.empty()) {

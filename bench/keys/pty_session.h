@@ -16,8 +16,12 @@ class PtySession {
   using Clock = std::chrono::steady_clock;
 
   // Starts `argv[0]` with `env` added to the environment; throws on failure.
+  // The terminal says it is `pixel_width` x `pixel_height` pixels large (0:
+  // it does not say) and answers the device attributes query with
+  // `device_attributes`.
   PtySession(const std::vector<std::string>& argv, const std::vector<std::string>& env, int columns,
-             int rows);
+             int rows, int pixel_width = 0, int pixel_height = 0,
+             std::string device_attributes = "\x1b[?62;c");
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
@@ -48,6 +52,7 @@ class PtySession {
   pid_t pid_ = -1;
   bool reaped_ = false;
   Clock::time_point started_;
+  std::string device_attributes_;
   std::string query_tail_;  // the end of the last chunk, for queries split across reads
 };
 
