@@ -21,7 +21,7 @@ extern "C" char __executable_start;  // NOLINT: start of the program image, set 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: vistamere [--colors=truecolor|256|16] [--graphics=auto|cells|sixel] [PICTURE]\n"
+    "Usage: vistamere [--colors=truecolor|256|16] [--graphics=auto|cells|sixel|kitty] [PICTURE]\n"
     "       vistamere --help | --version\n"
     "\n"
     "Vistamere shows a picture of a ballpark in the terminal, with the labels of the nine\n"
@@ -34,8 +34,9 @@ constexpr char kUsage[] =
     "  --colors=MODE  colours of the picture: truecolor (24-bit), 256 or 16;\n"
     "                 without it the terminal is asked what it can show\n"
     "  --graphics=HOW the picture in character cells, or in real pixels as sixel\n"
-    "                 images; auto (the default) uses pixels where the terminal\n"
-    "                 shows sixel graphics and no tmux or screen runs in between\n"
+    "                 images or by the kitty graphics protocol; auto (the default)\n"
+    "                 uses pixels where the terminal shows them and no tmux or\n"
+    "                 screen runs in between\n"
     "\n"
     "Keys:  X/x Y/y Z/z  move the observer      1/2  tilt up/down      3/4  turn\n"
     "       Q  quit prompt (N starts again with the first viewpoint)\n"
@@ -87,6 +88,9 @@ vistamere::term::GraphicsSettings GraphicsSettingsOf(vistamere::app::GraphicsOpt
       break;
     case vistamere::app::GraphicsOption::kSixel:
       settings.choice = vistamere::term::GraphicsChoice::kSixel;
+      break;
+    case vistamere::app::GraphicsOption::kKitty:
+      settings.choice = vistamere::term::GraphicsChoice::kKitty;
       break;
   }
   settings.multiplexer = vistamere::term::InsideMultiplexer(

@@ -29,6 +29,8 @@ bool ParseGraphics(std::string_view value, GraphicsOption& choice) {
     choice = GraphicsOption::kCells;
   } else if (value == "sixel") {
     choice = GraphicsOption::kSixel;
+  } else if (value == "kitty") {
+    choice = GraphicsOption::kKitty;
   } else {
     return false;
   }
@@ -87,8 +89,8 @@ ProgramOptions ParseOptions(int argc, const char* const* argv) {
       const auto value = OptionValue(argument, kGraphicsOption, argc, argv, i);
       if (!value) return UsageError("unknown option '" + std::string(argument) + "'");
       if (!ParseGraphics(*value, options.graphics)) {
-        return UsageError("--graphics takes auto, cells or sixel, not '" + std::string(*value) +
-                          "'");
+        return UsageError("--graphics takes auto, cells, sixel or kitty, not '" +
+                          std::string(*value) + "'");
       }
     } else {
       return UsageError("unknown option '" + std::string(argument) + "'");

@@ -7,7 +7,7 @@
 namespace vistamere::app {
 
 enum class ColourChoice { kDetect, kTrueColor, k256, k16 };
-enum class GraphicsOption { kAuto, kCells, kSixel };
+enum class GraphicsOption { kAuto, kCells, kSixel, kKitty };
 
 struct ProgramOptions {
   enum class Action { kRun, kHelp, kVersion, kUsageError };

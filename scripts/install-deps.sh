@@ -7,7 +7,7 @@ packages=(
   g++ clang cmake ninja-build pkg-config make
   libchafa-dev libglib2.0-dev libjpeg62-turbo-dev libpng-dev libwebp-dev libgif-dev libtiff-dev
   googletest libgtest-dev libbenchmark-dev libvterm-dev libclang-rt-14-dev
-  tmux imagemagick xterm xvfb x11-apps xdotool fonts-dejavu-core procps
+  tmux imagemagick xterm xvfb x11-apps xdotool kitty fonts-dejavu-core procps
   dpkg-dev groff-base
 )
 if [ "${1:-}" = "--runtime" ]; then

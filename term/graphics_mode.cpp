@@ -1,6 +1,13 @@
 #include "term/graphics_mode.h"
 
 namespace vistamere::term {
+namespace {
+
+GraphicsDecision Cells(std::string reason) {
+  return {GraphicsDecision::Kind::kCells, {}, std::move(reason)};
+}
+
+}  // namespace
 
 bool InsideMultiplexer(const std::string& term, bool tmux_set, bool sty_set) {
   return tmux_set || sty_set || term.starts_with("screen") || term.starts_with("tmux");
@@ -14,21 +21,32 @@ std::optional<CellPixels> CellSize(int columns, int rows, int pixel_width, int p
   return CellPixels{pixel_width / columns, pixel_height / rows};
 }
 
-std::optional<CellPixels> SixelCell(const GraphicsSettings& settings, bool terminal_has_sixel,
-                                    std::optional<CellPixels> cell, int columns, int rows) {
+GraphicsDecision DecideGraphics(const GraphicsSettings& settings, const TerminalGraphics& terminal,
+                                int columns, int rows) {
   switch (settings.choice) {
     case GraphicsChoice::kCells:
-      return std::nullopt;
+      return Cells("asked for with --graphics=cells");
     case GraphicsChoice::kSixel:
-      return cell.value_or(kAssumedCell);
+      return {GraphicsDecision::Kind::kSixel, terminal.cell.value_or(kAssumedCell),
+              "asked for with --graphics=sixel"};
+    case GraphicsChoice::kKitty:
+      return {GraphicsDecision::Kind::kKitty, {}, "asked for with --graphics=kitty"};
     case GraphicsChoice::kAuto:
       break;
   }
-  if (!terminal_has_sixel || settings.multiplexer || !cell) return std::nullopt;
-  if (columns * cell->width > kLargestSixelSide || rows * cell->height > kLargestSixelSide) {
-    return std::nullopt;
+  if (settings.multiplexer) return Cells("tmux or screen runs in between");
+  if (terminal.kitty) {
+    return {GraphicsDecision::Kind::kKitty, {}, "the terminal speaks the kitty graphics protocol"};
   }
-  return cell;
+  if (!terminal.sixel) return Cells("the terminal shows neither sixel nor kitty graphics");
+  if (!terminal.cell) return Cells("the terminal does not give its size in pixels");
+  const int width = columns * terminal.cell->width;
+  const int height = rows * terminal.cell->height;
+  if (width > kLargestSixelSide || height > kLargestSixelSide) {
+    return Cells("the area would be " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels, more than " + std::to_string(kLargestSixelSide) + " on a side");
+  }
+  return {GraphicsDecision::Kind::kSixel, *terminal.cell, "the terminal lists sixel graphics"};
 }
 
 }  // namespace vistamere::term

@@ -1,6 +1,6 @@
 // How the picture reaches the terminal: as character cells, which every
-// terminal shows, or in real pixels as sixel images where the terminal
-// shows them and the area fits.
+// terminal shows, or in real pixels (sixel images, or the kitty graphics
+// protocol) where the terminal shows them and the area fits.
 #pragma once
 
 #include <optional>
@@ -10,13 +10,27 @@
 
 namespace vistamere::term {
 
-enum class GraphicsChoice { kAuto, kCells, kSixel };
+enum class GraphicsChoice { kAuto, kCells, kSixel, kKitty };
 
 // What is known before the terminal is asked.
 struct GraphicsSettings {
   GraphicsChoice choice = GraphicsChoice::kAuto;
   // Running inside tmux or screen, which drop or garble images.
   bool multiplexer = false;
+};
+
+// What the terminal says about itself.
+struct TerminalGraphics {
+  bool sixel = false;              // its device attributes list sixel graphics
+  bool kitty = false;              // it answered the kitty graphics query with OK
+  std::optional<CellPixels> cell;  // its cell size, when it gives its size in pixels
+};
+
+struct GraphicsDecision {
+  enum class Kind { kCells, kSixel, kKitty };
+  Kind kind = Kind::kCells;
+  CellPixels cell;     // for sixel images
+  std::string reason;  // why, in a few words
 };
 
 // Whether TERM, TMUX and STY say a terminal multiplexer runs in between.
@@ -32,11 +46,11 @@ inline constexpr CellPixels kAssumedCell{10, 20};
 // The cell size, or nothing when the terminal does not say.
 std::optional<CellPixels> CellSize(int columns, int rows, int pixel_width, int pixel_height);
 
-// The cell size sixel images are drawn for, or nothing for cells: asked
-// for, or chosen when the terminal lists sixel graphics, no multiplexer is
-// in between, its cell size is known and an area of `columns` x `rows`
-// cells fits the largest image.
-std::optional<CellPixels> SixelCell(const GraphicsSettings& settings, bool terminal_has_sixel,
-                                    std::optional<CellPixels> cell, int columns, int rows);
+// Pixels when asked for; or, left to the program, the kitty protocol where
+// the terminal speaks it, else sixel images where the terminal lists them,
+// its cell size is known and an area of `columns` x `rows` cells fits the
+// largest image; never with a multiplexer in between. Cells otherwise.
+GraphicsDecision DecideGraphics(const GraphicsSettings& settings, const TerminalGraphics& terminal,
+                                int columns, int rows);
 
 }  // namespace vistamere::term

@@ -190,11 +190,12 @@ DecodedUnit StringStart() {
   return unit;
 }
 
-// ESC P ...: an answer to one of the program's queries is read whole when it
-// ends within a sequence's length; any other string is swallowed.
-DecodedUnit DecodeDeviceControlString(std::span<const std::uint8_t> in) {
+// ESC P ... or ESC _ ...: an answer to one of the program's queries is read
+// whole when it ends within a sequence's length; any other string is
+// swallowed.
+DecodedUnit DecodeStringAnswer(std::span<const std::uint8_t> in) {
   const std::size_t end = std::min(in.size(), kLongestSequence);
-  switch (StartOfStringAnswer(in.subspan(2))) {
+  switch (StartOfStringAnswer(in[1], in.subspan(2))) {
     case StringAnswerStart::kNo:
       return StringStart();
     case StringAnswerStart::kUndecided:
@@ -215,7 +216,7 @@ DecodedUnit DecodeDeviceControlString(std::span<const std::uint8_t> in) {
     } else {
       continue;
     }
-    const auto reply = ParseStringAnswer(in.subspan(2, i - 2));
+    const auto reply = ParseStringAnswer(in[1], in.subspan(2, i - 2));
     return reply ? WithReply(length, *reply) : Swallowed(length);
   }
   return in.size() < kLongestSequence ? Incomplete() : StringStart();
@@ -236,13 +237,13 @@ DecodedUnit DecodeEscape(std::span<const std::uint8_t> in, bool expect_cursor_re
       }
       return WithKey(2, AltKey(EscapeKey()));
     case 'P':  // DCS
-      // Alone, it is Alt+P; followed at once by more, a string.
+    case '_':  // APC
+      // Alone, it is Alt with that key; followed at once by more, a string.
       if (in.size() < 3) return Incomplete();
-      return DecodeDeviceControlString(in);
+      return DecodeStringAnswer(in);
     case ']':    // OSC
     case 'X':    // SOS
-    case '^':    // PM
-    case '_': {  // APC
+    case '^': {  // PM
       // Alone, it is Alt with that key; followed at once by more, a string.
       if (in.size() < 3) return Incomplete();
       return StringStart();

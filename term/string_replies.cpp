@@ -8,6 +8,10 @@ namespace {
 
 constexpr std::string_view kRenditionAnswer = "1$r";
 constexpr std::string_view kCapabilityAnswer = "1+r";
+// The graphics query asks about image kKittyQueryImageId.
+constexpr std::string_view kGraphicsAnswer = "Gi=31;";
+static_assert(kKittyQueryImageId == 31);
+constexpr std::uint8_t kApcIntroducer = '_';
 
 std::string_view AsText(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -116,8 +120,13 @@ bool NamesTrueColour(std::string_view pairs) {
 
 }  // namespace
 
-StringAnswerStart StartOfStringAnswer(std::span<const std::uint8_t> body) {
+StringAnswerStart StartOfStringAnswer(std::uint8_t introducer, std::span<const std::uint8_t> body) {
   const std::string_view text = AsText(body);
+  if (introducer == kApcIntroducer) {
+    if (text.starts_with(kGraphicsAnswer)) return StringAnswerStart::kYes;
+    return kGraphicsAnswer.starts_with(text) ? StringAnswerStart::kUndecided
+                                             : StringAnswerStart::kNo;
+  }
   for (const std::string_view start : {kRenditionAnswer, kCapabilityAnswer}) {
     if (text.starts_with(start)) return StringAnswerStart::kYes;
     if (start.starts_with(text)) return StringAnswerStart::kUndecided;
@@ -125,8 +134,14 @@ StringAnswerStart StartOfStringAnswer(std::span<const std::uint8_t> body) {
   return StringAnswerStart::kNo;
 }
 
-std::optional<TerminalReply> ParseStringAnswer(std::span<const std::uint8_t> body) {
+std::optional<TerminalReply> ParseStringAnswer(std::uint8_t introducer,
+                                               std::span<const std::uint8_t> body) {
   std::string_view text = AsText(body);
+  if (introducer == kApcIntroducer) {
+    if (!text.starts_with(kGraphicsAnswer)) return std::nullopt;
+    text.remove_prefix(kGraphicsAnswer.size());
+    return TerminalReply{TerminalReply::Kind::kKittyGraphics, text == "OK" ? 1 : 0, 0};
+  }
   if (text.starts_with(kRenditionAnswer)) {
     text.remove_prefix(kRenditionAnswer.size());
     if (!text.ends_with('m')) return std::nullopt;  // another setting's state

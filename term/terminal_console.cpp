@@ -68,7 +68,8 @@ void TerminalConsole::TypeAhead(std::string_view utf8) {
 void TerminalConsole::Start() {
   decoder_.ExpectCursorReport(true);
   const bool ask_colours = !colour_mode_;
-  Write(writer_.StartupQueries(ask_colours));
+  const bool ask_graphics = graphics_.choice == GraphicsChoice::kAuto && !graphics_.multiplexer;
+  Write(writer_.StartupQueries(ask_colours, ask_graphics));
   bool kitty_keyboard = false;
   // The pen's colour as the terminal reports it back; a terminal that does
   // not say may still name the capability.
@@ -90,8 +91,11 @@ void TerminalConsole::Start() {
           kitty_keyboard = true;
           break;
         case TerminalReply::Kind::kPrimaryDeviceAttributes:
-          terminal_has_sixel_ = reply->second != 0;
+          terminal_graphics_.sixel = reply->second != 0;
           answered = true;
+          break;
+        case TerminalReply::Kind::kKittyGraphics:
+          terminal_graphics_.kitty = reply->first != 0;
           break;
         case TerminalReply::Kind::kGraphicRendition:
           reported_foreground = reply->first;
@@ -113,6 +117,7 @@ void TerminalConsole::Start() {
     colour_mode_ = true_colour ? ColourMode::kTrueColor : ColourMode::kIndexed256;
   }
   kitty_keyboard_ = kitty_keyboard;
+  answered_ = answered;
   if (kitty_keyboard_) Write(writer_.PushKeyboardFlags(kKeyboardFlags));
   ThrowIfLost();
 }
@@ -281,7 +286,7 @@ void TerminalConsole::Present(bool render_picture) {
     ComposeTooSmallNotice(size.columns, size.rows, screen_.columns(), screen_.rows(), frame_);
   } else {
     too_small_ = false;
-    const bool pixels = UsePixelPicture(size, render_picture);
+    const bool pixels = UsePixelPicture(render_picture);
     if (!pixels && render_picture && window_.area && window_.picture_version != picture_version_ &&
         window_.canvas.width > 0) {
       if (cells_prepared_.valid()) cells_prepared_.wait();
@@ -299,35 +304,55 @@ void TerminalConsole::Present(bool render_picture) {
   if (!bytes.empty()) Write(bytes);
 }
 
-bool TerminalConsole::UsePixelPicture(const TerminalSize& size, bool render_picture) {
-  std::optional<CellPixels> cell;
+GraphicsDecision TerminalConsole::Graphics(int columns, int rows) {
+  const TerminalSize size = port_.Size();
+  terminal_graphics_.cell = CellSize(size.columns, size.rows, size.pixel_width, size.pixel_height);
+  return DecideGraphics(graphics_, terminal_graphics_, columns, rows);
+}
+
+bool TerminalConsole::UsePixelPicture(bool render_picture) {
+  GraphicsDecision::Kind kind = GraphicsDecision::Kind::kCells;
   if (window_.area && window_.canvas.width > 0) {
     const int columns = window_.area->right - window_.area->left + 1;
     const int rows = window_.area->bottom - window_.area->top + 1;
-    cell = SixelCell(graphics_, terminal_has_sixel_,
-                     CellSize(size.columns, size.rows, size.pixel_width, size.pixel_height),
-                     columns, rows);
-    const bool current = sixel_ && sixel_version_ == window_.picture_version &&
-                         sixel_->cell() == cell.value_or(CellPixels{}) &&
-                         sixel_->columns() == columns && sixel_->rows() == rows;
-    if (cell && !current && render_picture) {
-      if (!colour_registers_set_) {
-        Write(writer_.SetColourRegisters(SixelPicture::kColourRegisters));
-        colour_registers_set_ = true;
+    const GraphicsDecision decision = Graphics(columns, rows);
+    kind = decision.kind;
+    const bool same_picture = pixels_version_ == window_.picture_version;
+    bool current = false;
+    if (kind == GraphicsDecision::Kind::kSixel) {
+      current = sixel_ && same_picture && sixel_->cell() == decision.cell &&
+                sixel_->columns() == columns && sixel_->rows() == rows;
+    } else if (kind == GraphicsDecision::Kind::kKitty) {
+      current = kitty_ && same_picture && kitty_->columns() == columns && kitty_->rows() == rows;
+    }
+    if (kind != GraphicsDecision::Kind::kCells && !current) {
+      if (!render_picture) {
+        kind = GraphicsDecision::Kind::kCells;  // the images are made at the next wait
+      } else {
+        writer_.SetPixelPicture(nullptr, 0, 0);
+        writer_.SetKittyPicture(nullptr, 0, 0);
+        sixel_.reset();
+        kitty_.reset();
+        if (kind == GraphicsDecision::Kind::kSixel) {
+          if (!colour_registers_set_) {
+            Write(writer_.SetColourRegisters(SixelPicture::kColourRegisters));
+            colour_registers_set_ = true;
+          }
+          sixel_ = std::make_unique<SixelPicture>(window_.canvas, columns, rows, decision.cell);
+        } else {
+          kitty_ = std::make_unique<KittyPicture>(window_.canvas, columns, rows);
+        }
+        pixels_version_ = window_.picture_version;
       }
-      writer_.SetPixelPicture(nullptr, 0, 0);
-      sixel_ = std::make_unique<SixelPicture>(window_.canvas, columns, rows, *cell);
-      sixel_version_ = window_.picture_version;
-    } else if (!current) {
-      cell.reset();
     }
   }
-  if (!cell) {
-    writer_.SetPixelPicture(nullptr, 0, 0);
-    return false;
-  }
-  writer_.SetPixelPicture(sixel_.get(), window_.area->left - 1, window_.area->top - 1);
-  return true;
+  const int left = window_.area ? window_.area->left - 1 : 0;
+  const int top = window_.area ? window_.area->top - 1 : 0;
+  writer_.SetPixelPicture(kind == GraphicsDecision::Kind::kSixel ? sixel_.get() : nullptr, left,
+                          top);
+  writer_.SetKittyPicture(kind == GraphicsDecision::Kind::kKitty ? kitty_.get() : nullptr, left,
+                          top);
+  return kind != GraphicsDecision::Kind::kCells;
 }
 
 void TerminalConsole::ReadTerminal() {

@@ -70,6 +70,13 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
 
   // The picture's colours: 256 until Start() has settled them.
   ColourMode colour_mode() const { return colour_mode_.value_or(ColourMode::kIndexed256); }
+  // What Start() found: whether the terminal answered at all, and its
+  // keyboard protocol.
+  bool answered() const { return answered_; }
+  bool kitty_keyboard() const { return kitty_keyboard_; }
+  // How the picture is drawn in an area of columns x rows cells at the
+  // terminal's present size, and why.
+  GraphicsDecision Graphics(int columns, int rows);
 
   bool GetScreenBufferInfo(ScreenBufferInfo& info) override;
   bool SetScreenBufferSize(int columns, int rows) override;
@@ -116,9 +123,9 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   // The cell renderer gets ready while the user types the file name.
   void PrepareCellsWhileWaiting();
   // Whether the picture is shown in pixels at this terminal size; makes the
-  // sixel images afresh when the picture or the cell size changed (and
-  // `render_picture` allows).
-  bool UsePixelPicture(const TerminalSize& size, bool render_picture);
+  // images afresh when the picture or the cell size changed (and
+  // `render_picture` allows) and hands them to the writer.
+  bool UsePixelPicture(bool render_picture);
 
   TerminalPort& port_;
   GraphicsWindow& window_;
@@ -135,10 +142,12 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   TerminalPort::Clock::time_point escape_deadline_{};
 
   GraphicsSettings graphics_;
-  bool terminal_has_sixel_ = false;  // its device attributes list sixel graphics
+  TerminalGraphics terminal_graphics_;
+  bool answered_ = false;
   bool colour_registers_set_ = false;
   std::unique_ptr<SixelPicture> sixel_;
-  std::uint64_t sixel_version_ = 0;
+  std::unique_ptr<KittyPicture> kitty_;
+  std::uint64_t pixels_version_ = 0;  // the picture the images show
 
   bool cells_preparing_ = false;
   std::future<void> cells_prepared_;

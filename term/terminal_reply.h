@@ -5,6 +5,8 @@ namespace vistamere::term {
 
 // The device attribute that says a terminal shows sixel graphics.
 inline constexpr int kSixelAttribute = 4;
+// The image number the kitty graphics query asks about.
+inline constexpr int kKittyQueryImageId = 31;
 
 struct TerminalReply {
   enum class Kind {
@@ -17,6 +19,9 @@ struct TerminalReply {
     // The terminal names the RGB or Tc capability (XTGETTCAP): it takes
     // 24-bit colours.
     kTrueColourCapability,
+    // The kitty graphics protocol's answer to its query; `first` is 1 when
+    // the terminal takes images that way.
+    kKittyGraphics,
   } kind;
   int first = 0;   // cursor row (1-based) / kitty flags / first attribute / foreground
   int second = 0;  // cursor column (1-based) / 1 when the attributes list sixel graphics

@@ -48,6 +48,14 @@ void TerminalWriter::SetPixelPicture(const SixelPicture* picture, int left, int 
   picture_drawn_ = false;
 }
 
+void TerminalWriter::SetKittyPicture(const KittyPicture* picture, int left, int top) {
+  if (picture == kitty_ && left == picture_left_ && top == picture_top_) return;
+  kitty_ = picture;
+  picture_left_ = left;
+  picture_top_ = top;
+  kitty_placed_ = false;
+}
+
 void TerminalWriter::Invalidate() {
   in_step_ = false;
 }
@@ -88,8 +96,9 @@ const std::string& TerminalWriter::Update(const Frame& next) {
   }
   // The picture first, then the text over it; in one pass the cells that
   // changed are written as they are found.
-  const bool picture_changed = WritePicture(next);
-  const bool cells_changed = WriteCells(next) || clear || picture_changed;
+  const bool picture_changed = WritePicture(next) || PlaceKittyPicture(clear);
+  const bool boxes_changed = kitty_ != nullptr && WriteKittyBoxes(next);
+  const bool cells_changed = WriteCells(next) || clear || picture_changed || boxes_changed;
   if (!cells_changed && !CursorChanged(next.cursor)) {
     out_.clear();
     return out_;
@@ -135,8 +144,12 @@ bool TerminalWriter::WriteCells(const Frame& next) {
   for (int row = 0; row < next.rows(); ++row) {
     for (int column = 0; column < next.columns(); ++column) {
       const std::size_t index = next.IndexOf(column, row);
-      // Picture cells are WritePicture's: a glyph there would wipe the image.
-      if ((next.Known(index) && next.At(index).picture) || !Changed(next, index)) continue;
+      // Sixel picture cells are WritePicture's: a glyph there would wipe
+      // the image. Kitty's are blanks that show the image below them.
+      if ((next.Known(index) && next.At(index).picture && kitty_ == nullptr) ||
+          !Changed(next, index)) {
+        continue;
+      }
       if (last_changed_row < 0) BeginCellChanges();
       last_changed_row = row;
       const TermCell& cell = next.Known(index) ? next.At(index) : kBlank;
@@ -202,6 +215,49 @@ bool TerminalWriter::WritePicture(const Frame& next) {
   // Terminals leave the cursor in different places after an image.
   cursor_position_known_ = false;
   NoteDrawnRow(bottom - 1);
+  return true;
+}
+
+bool TerminalWriter::PlaceKittyPicture(bool cleared) {
+  if (kitty_ == nullptr || (kitty_placed_ && !cleared)) return false;
+  BeginCellChanges();
+  kitty_->AppendTransmit(out_);
+  WriteCursorPosition(picture_left_, picture_top_);
+  kitty_->AppendPlace(out_);
+  kitty_placed_ = true;
+  kitty_boxes_.clear();
+  NoteDrawnRow(picture_top_ + kitty_->rows() - 1);
+  return true;
+}
+
+bool TerminalWriter::WriteKittyBoxes(const Frame& next) {
+  std::vector<std::array<int, 3>> boxes;
+  const int right = std::min(picture_left_ + kitty_->columns(), next.columns());
+  const int bottom = std::min(picture_top_ + kitty_->rows(), next.rows());
+  const auto is_text = [&](int column, int row) {
+    const std::size_t index = next.IndexOf(column, row);
+    return next.Known(index) && !next.At(index).picture;
+  };
+  for (int row = picture_top_; row < bottom; ++row) {
+    for (int column = picture_left_; column < right;) {
+      if (!is_text(column, row)) {
+        ++column;
+        continue;
+      }
+      int end = column;
+      while (end < right && is_text(end, row)) ++end;
+      boxes.push_back({column, row, end - column});
+      column = end;
+    }
+  }
+  if (boxes == kitty_boxes_) return false;
+  BeginCellChanges();
+  if (!kitty_boxes_.empty()) KittyPicture::AppendRemoveBoxes(out_);
+  for (const auto& [column, row, count] : boxes) {
+    MoveTo(column, row);
+    KittyPicture::AppendBox(count, out_);
+  }
+  kitty_boxes_ = std::move(boxes);
   return true;
 }
 

@@ -7,11 +7,14 @@
 // user's own request.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "term/frame.h"
+#include "term/kitty_picture.h"
 #include "term/sixel_picture.h"
 
 namespace vistamere::term {
@@ -43,6 +46,10 @@ class TerminalWriter {
   // top-left cell at (left, top), 0-based; null for none. A picture set
   // anew is drawn whole at the next update. Kept by the caller while set.
   void SetPixelPicture(const SixelPicture* picture, int left, int top);
+  // The same for the kitty graphics protocol: picture cells are written as
+  // blanks in the default colours (the image shows through them) and the
+  // text cells over the area get a dark box below them.
+  void SetKittyPicture(const KittyPicture* picture, int left, int top);
 
   // The 24-bit colour the colour query sets and asks back: off the
   // 256-colour palette, so a terminal that rounds colours to its palette
@@ -53,8 +60,9 @@ class TerminalWriter {
   // primary device attributes, which every terminal answers. With
   // `ask_colours`, in between: the foreground set to kProbeColour and asked
   // back (DECRQSS for SGR), the colours reset, and whether the terminal
-  // names the RGB or Tc capability (XTGETTCAP).
-  const std::string& StartupQueries(bool ask_colours);
+  // names the RGB or Tc capability (XTGETTCAP). With `ask_graphics`:
+  // whether it speaks the kitty graphics protocol.
+  const std::string& StartupQueries(bool ask_colours, bool ask_graphics);
   // Gives sixel images `count` colour registers (xterm's XTSMGRAPHICS).
   const std::string& SetColourRegisters(int count);
   // Switches on the kitty keyboard protocol with `flags`; the restore bytes
@@ -98,6 +106,12 @@ class TerminalWriter {
   // does not show it: the whole image when it is new or most cells need it,
   // else one image per run of cells in a row. False when nothing was drawn.
   bool WritePicture(const Frame& next);
+  // Sends and places the kitty picture when it is new or the screen was
+  // cleared; false when nothing was sent.
+  bool PlaceKittyPicture(bool cleared);
+  // Puts a box under every run of text cells over the kitty picture, when
+  // the runs changed (true).
+  bool WriteKittyBoxes(const Frame& next);
   bool ShowsPicture(std::size_t index) const {
     return shown_.Known(index) && shown_.At(index).picture;
   }
@@ -125,6 +139,9 @@ class TerminalWriter {
   int picture_left_ = 0;
   int picture_top_ = 0;
   bool picture_drawn_ = false;  // shown_'s picture cells show picture_
+  const KittyPicture* kitty_ = nullptr;
+  bool kitty_placed_ = false;
+  std::vector<std::array<int, 3>> kitty_boxes_;  // column, row, count of each box shown
 
   int lowest_drawn_row_ = -1;  // 0-based: the lowest row drawn on or the cursor stood on; -1: none
   bool keyboard_flags_pushed_ = false;

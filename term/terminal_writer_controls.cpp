@@ -3,13 +3,14 @@
 #include <cstdint>
 
 #include "term/escape_sequences.h"
+#include "term/terminal_reply.h"
 #include "term/terminal_writer.h"
 
 namespace vistamere::term {
 
 using namespace escape;
 
-const std::string& TerminalWriter::StartupQueries(bool ask_colours) {
+const std::string& TerminalWriter::StartupQueries(bool ask_colours, bool ask_graphics) {
   // Cursor position report, kitty keyboard flags.
   out_ = "\x1b[6n\x1b[?u";
   if (ask_colours) {
@@ -25,6 +26,18 @@ const std::string& TerminalWriter::StartupQueries(bool ask_colours) {
     // "RGB" and "Tc" in hex, asked one at a time: xterm answers a list only
     // up to the first name it does not know.
     out_ += "\x1bP+q524742\x1b\\\x1bP+q5463\x1b\\";
+  }
+  if (ask_graphics) {
+    // Whether the terminal takes a one-pixel image by the kitty graphics
+    // protocol (nothing is shown). A terminal that knows no APC strings may
+    // print this one: the cursor goes back and the line is erased after it.
+    out_ +=
+        "\x1b"
+        "7\x1b_Gi=";
+    AppendDecimal(static_cast<std::uint32_t>(kKittyQueryImageId), out_);
+    out_ +=
+        ",s=1,v=1,a=q,t=d,f=24;AAAA\x1b\\\x1b"
+        "8\x1b[K";
   }
   // Primary device attributes: every terminal answers, after the rest.
   out_ += "\x1b[c";

@@ -85,6 +85,9 @@ TEST(TerminalReplies, AreTakenOutOfTheKeyStream) {
       // xterm -ti vt340, mlterm and foot list sixel graphics (4).
       {"\033[?63;1;2;4;6;9;15;16;22;28c", false, {{Kind::kPrimaryDeviceAttributes, 63, 1}}, ""},
       {"\033[?62;4;22c", false, {{Kind::kPrimaryDeviceAttributes, 62, 1}}, ""},
+      // kitty's answers to the graphics query: taken, and refused.
+      {"a\033_Gi=31;OK\033\\b", false, {{Kind::kKittyGraphics, 1, 0}}, "a|b"},
+      {"\033_Gi=31;ENOTSUPPORTED:no\033\\", false, {{Kind::kKittyGraphics, 0, 0}}, ""},
       {"\033[12;40R", true, {{Kind::kCursorPosition, 12, 40}}, ""},
       {"\033[1;5R", true, {{Kind::kCursorPosition, 1, 5}}, ""},
       {"\033[1;5R", false, {}, "<00><3D>"},

@@ -229,30 +229,49 @@ TEST(PixelPicture, LabelsMoveOverThePictureAndTheCellsTheyLeaveShowItAgain) {
   }
 }
 
-TEST(PixelPicture, SixelImagesOnlyWhereTheyWorkAndFit) {
+TEST(PixelPicture, PixelsOnlyWhereTheyWorkAndFit) {
+  using Kind = GraphicsDecision::Kind;
   const GraphicsSettings automatic;
   const GraphicsSettings in_tmux{GraphicsChoice::kAuto, true};
-  const GraphicsSettings asked{GraphicsChoice::kSixel, true};
+  const GraphicsSettings sixel{GraphicsChoice::kSixel, true};
   const GraphicsSettings cells{GraphicsChoice::kCells, false};
   const CellPixels xterm{9, 19};
   struct Case {
     const char* what;
     const GraphicsSettings& settings;
-    bool has_sixel;
-    std::optional<CellPixels> cell;
-    std::optional<CellPixels> expected;
+    TerminalGraphics terminal;
+    Kind expected;
+    CellPixels cell;
   } cases[] = {
-      {"xterm -ti vt340", automatic, true, xterm, xterm},
-      {"no sixel in its attributes", automatic, false, xterm, std::nullopt},
-      {"inside tmux", in_tmux, true, xterm, std::nullopt},
-      {"no pixel size", automatic, true, std::nullopt, std::nullopt},
-      {"102 x 34 cells of 10 x 30 pass 1000 px", automatic, true, CellPixels{10, 30}, std::nullopt},
-      {"asked for, size unknown", asked, false, std::nullopt, kAssumedCell},
-      {"cells asked for", cells, true, xterm, std::nullopt},
+      {"xterm -ti vt340", automatic, {true, false, xterm}, Kind::kSixel, xterm},
+      {"kitty", automatic, {false, true, CellPixels{8, 17}}, Kind::kKitty, {}},
+      {"kitty without its size in pixels",
+       automatic,
+       {false, true, std::nullopt},
+       Kind::kKitty,
+       {}},
+      {"neither", automatic, {false, false, xterm}, Kind::kCells, {}},
+      {"inside tmux", in_tmux, {true, true, xterm}, Kind::kCells, {}},
+      {"sixel, no pixel size", automatic, {true, false, std::nullopt}, Kind::kCells, {}},
+      {"102 x 34 cells of 10 x 30 pass 1000 px",
+       automatic,
+       {true, false, CellPixels{10, 30}},
+       Kind::kCells,
+       {}},
+      {"sixel asked for, size unknown",
+       sixel,
+       {false, false, std::nullopt},
+       Kind::kSixel,
+       kAssumedCell},
+      {"cells asked for", cells, {true, true, xterm}, Kind::kCells, {}},
   };
   for (const Case& test : cases) {
-    EXPECT_EQ(SixelCell(test.settings, test.has_sixel, test.cell, 102, 34), test.expected)
-        << test.what;
+    const GraphicsDecision decision = DecideGraphics(test.settings, test.terminal, 102, 34);
+    EXPECT_EQ(decision.kind, test.expected) << test.what << ": " << decision.reason;
+    if (test.expected == Kind::kSixel) {
+      EXPECT_EQ(decision.cell, test.cell) << test.what;
+    }
+    EXPECT_FALSE(decision.reason.empty()) << test.what;
   }
   EXPECT_EQ(CellSize(102, 40, 922, 764), (CellPixels{9, 19})) << "xterm counts its border in";
   EXPECT_EQ(CellSize(102, 40, 0, 0), std::nullopt);
