@@ -579,8 +579,11 @@ JpegWriterOptions ScanPerComponent(JpegWriterOptions writer) {
 }
 
 const FallbackCase kFallbackCases[] = {
-    {"progressive_ycc420", Recipe(320, 240, 3), Progressive(Ycc(k420)), 1, 1, Path::kLibjpeg},
-    {"progressive_grey", Recipe(320, 240, 1), Progressive(Grey()), 1, 1, Path::kLibjpeg},
+    // Progressive, but at 2/8: libjpeg-turbo holds its coefficients.
+    {"progressive_quarter_scale_ycc420", Recipe(320, 240, 3), Progressive(Ycc(k420)), 80, 60,
+     Path::kLibjpeg},
+    {"arithmetic_progressive_ycc420", Recipe(320, 240, 3), Arithmetic(Progressive(Ycc(k420))), 1, 1,
+     Path::kLibjpeg},
     {"arithmetic_ycc420", Recipe(320, 240, 3), Arithmetic(Ycc(k420)), 1, 1, Path::kLibjpeg},
     {"arithmetic_grey_restart_7", Recipe(320, 240, 1), Arithmetic(Grey(7)), 1, 1, Path::kLibjpeg},
     {"scan_per_component_ycc420", Recipe(320, 240, 3), ScanPerComponent(Ycc(k420)), 1, 1,
