@@ -44,6 +44,11 @@ void BM_LoadJpegAsShown(benchmark::State& state) {
   LoadFile(state, "jpg",
            picture::ShownDetail{102 * picture::kSamplesPerCell, 34 * picture::kSamplesPerCell});
 }
+// A progressive JPEG at 1/8 scale, from its DC scans alone.
+void BM_LoadProgressiveJpegAsShown(benchmark::State& state) {
+  LoadFile(state, "pjpg",
+           picture::ShownDetail{102 * picture::kSamplesPerCell, 34 * picture::kSamplesPerCell});
+}
 void BM_LoadPng(benchmark::State& state) {
   LoadFile(state, "png");
 }
@@ -70,6 +75,8 @@ void BM_LoadTiff(benchmark::State& state) {
 
 PICTURE_SIZES(BM_LoadJpeg);
 PICTURE_SIZES(BM_LoadJpegAsShown);
+PICTURE_SIZES(BM_LoadProgressiveJpegAsShown);
+BENCHMARK(BM_LoadProgressiveJpegAsShown)->Args({12000, 8000})->Unit(benchmark::kMillisecond);
 PICTURE_SIZES(BM_LoadPng);
 PICTURE_SIZES(BM_LoadBmp);
 PICTURE_SIZES(BM_LoadGif);

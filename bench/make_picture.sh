@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # make_picture.sh DIR FORMAT WIDTH HEIGHT
-# Makes DIR/picture-WIDTHxHEIGHT.FORMAT (FORMAT: jpg png bmp gif webp tif)
+# Makes DIR/picture-WIDTHxHEIGHT.FORMAT (FORMAT: jpg png bmp gif webp tif,
+# or pjpg: a progressive JPEG)
 # unless it is there already, and prints its path. The content is like a
 # photograph: smooth colour fields (plasma) with a camera's noise, made
 # once as an 8-bit PNG per size and converted from it; seeded, so every
@@ -38,6 +39,7 @@ part="$dir/part-$$-picture-${width}x${height}.$format"
 case $format in
   png) cp "$base" "$part" ;;
   jpg) convert "$base" -quality 90 -sampling-factor 2x2 "$part" ;;
+  pjpg) convert "$base" -quality 90 -sampling-factor 2x2 -interlace JPEG "jpg:$part" ;;
   bmp) convert "$base" -type TrueColor "$part" ;;
   gif) convert "$base" -colors 256 "$part" ;;
   webp) convert "$base" -quality 85 "$part" ;;

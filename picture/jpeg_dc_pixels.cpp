@@ -55,7 +55,8 @@ void SampleLine(const DcPlanes::Plane& plane, std::size_t block_row, std::uint16
 
 }  // namespace
 
-void DeliverDcPixels(const DcScanLayout& layout, const DcPlanes& planes, RowSink& sink) {
+void DeliverDcPixels(const DcScanLayout& layout, const DcPlanes& planes, RowSink& sink,
+                     std::uint32_t first_mcu_row) {
   const std::size_t components = layout.components.size();
   if (planes.planes.size() != components || (components != 1 && components != 3)) return;
   const std::uint32_t width = (layout.width + 7) / 8;
@@ -84,10 +85,17 @@ void DeliverDcPixels(const DcScanLayout& layout, const DcPlanes& planes, RowSink
   std::vector<std::uint8_t> row(std::size_t{width} * 4);
   std::array<std::vector<std::uint8_t>, 3> samples;
   std::array<std::size_t, 3> sampled_row{~std::size_t{0}, ~std::size_t{0}, ~std::size_t{0}};
-  for (std::uint32_t y = 0; y < height; ++y) {
+  // The rows the planes hold: MCU rows from `first_mcu_row` on.
+  const std::uint64_t mcu_rows =
+      planes.planes[0].blocks_down / static_cast<std::uint32_t>(factor(0, false));
+  const std::uint64_t first_y = std::uint64_t{first_mcu_row} * static_cast<std::uint32_t>(down_max);
+  const std::uint64_t end_y = std::min<std::uint64_t>(
+      height, (std::uint64_t{first_mcu_row} + mcu_rows) * static_cast<std::uint32_t>(down_max));
+  for (std::uint64_t y = first_y; y < end_y; ++y) {
     for (std::size_t c = 0; c < components; ++c) {
-      const auto block_row =
-          static_cast<std::size_t>(std::uint64_t{y} * factor(c, false) / down_max);
+      const auto block_row = static_cast<std::size_t>(
+          y * static_cast<std::uint32_t>(factor(c, false)) / static_cast<std::uint32_t>(down_max) -
+          std::uint64_t{first_mcu_row} * static_cast<std::uint32_t>(factor(c, false)));
       if (block_row != sampled_row[c]) {
         SampleLine(planes.planes[c], block_row, layout.components[c].dc_quantizer, samples[c]);
         sampled_row[c] = block_row;
@@ -113,7 +121,7 @@ void DeliverDcPixels(const DcScanLayout& layout, const DcPlanes& planes, RowSink
         out[3] = 255;
       }
     }
-    sink.Row(y, width, row.data());
+    sink.Row(static_cast<std::uint32_t>(y), width, row.data());
   }
 }
 

@@ -94,7 +94,11 @@ struct DcPlanes {
                                 DcScanReport* report = nullptr);
 
 // The picture at 1/8 scale, ceil(width / 8) x ceil(height / 8), as RGBA rows
-// to `sink` (whose Begin() the caller has already called).
-void DeliverDcPixels(const DcScanLayout& layout, const DcPlanes& planes, RowSink& sink);
+// to `sink` (whose Begin() the caller has already called): the rows of the
+// MCU rows `planes` hold, which start at MCU row `first_mcu_row` (its block
+// rows are the planes' first). An MCU row is 8 pixel rows of a grey
+// picture, 8 times the largest vertical sampling factor of a colour one.
+void DeliverDcPixels(const DcScanLayout& layout, const DcPlanes& planes, RowSink& sink,
+                     std::uint32_t first_mcu_row = 0);
 
 }  // namespace vistamere::picture

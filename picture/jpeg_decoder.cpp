@@ -3,6 +3,7 @@
 #include "picture/decode_outcomes.h"
 
 // jpeglib.h needs size_t and FILE declared before it.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
@@ -16,14 +17,17 @@
 #include <jerror.h>
 
 #include "picture/exif_orientation.h"
+#include "picture/jpeg_progressive_dc.h"
 
 namespace vistamere::picture {
 namespace {
 
 constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
-// Progressive pictures keep every DCT coefficient in memory; beyond this
-// libjpeg gives up (there is no backing store) instead of swapping.
-constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
+// Pictures in several scans (progressive ones) keep every DCT coefficient in
+// memory. libjpeg refuses to hold more than this (there is no backing
+// store); a progressive picture that would need more is decoded at 1/8
+// from its DC scans instead, where it can be.
+constexpr long kMaxLibraryMemory = 40L * 1024 * 1024;
 // Hostile progressive files can hold thousands of tiny scans.
 constexpr int kMaxScans = 500;
 constexpr int kScaleDenominator = 8;
@@ -33,7 +37,7 @@ constexpr int kScaleDenominator = 8;
 constexpr std::uint64_t kMaxDcScanBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxDcScanBlocks = std::uint64_t{1} << 22;
 
-enum class Ending { kNone, kDone, kTooLarge, kLibraryError, kDcScanReady };
+enum class Ending { kNone, kDone, kTooLarge, kLibraryError, kDcScanReady, kProgressiveReady };
 
 // Everything the decode touches lives here, so nothing with a destructor
 // lives in the frame that calls setjmp.
@@ -59,6 +63,8 @@ struct JpegJob {
   DcScanLayout dc_layout;
   std::uint64_t scan_offset = 0;
   int orientation = 1;
+  // When the progressive DC decoder takes the file (kProgressiveReady).
+  ProgressiveStart progressive;
 };
 
 JpegJob& JobOf(j_common_ptr info) {
@@ -190,6 +196,76 @@ void CopyHuffmanTable(const JHUFF_TBL& table, HuffmanCodes& codes) {
   return DcScanLayoutUsable(layout, kMaxDcScanBlocks);
 }
 
+// What libjpeg read before the first scan of a progressive picture the DC
+// decoder takes: Huffman-coded 8-bit samples, grey or Y Cb Cr, whose first
+// scan has the tables it names.
+[[nodiscard]] bool DescribeProgressive(j_decompress_ptr info, ProgressiveStart& start) {
+  if (!info->progressive_mode || info->arith_code || info->data_precision != 8) return false;
+  const bool grey = info->num_components == 1 && info->jpeg_color_space == JCS_GRAYSCALE;
+  const bool colour = info->num_components == 3 && info->jpeg_color_space == JCS_YCbCr;
+  if (!grey && !colour) return false;
+  DcScanLayout& layout = start.layout;
+  layout.width = info->image_width;
+  layout.height = info->image_height;
+  layout.restart_interval = info->restart_interval;
+  layout.components.assign(static_cast<std::size_t>(info->num_components), DcScanComponent{});
+  start.component_ids.clear();
+  start.quant_tables.clear();
+  for (int i = 0; i < info->num_components; ++i) {
+    const jpeg_component_info& component = info->comp_info[i];
+    layout.components[static_cast<std::size_t>(i)].h_samples = component.h_samp_factor;
+    layout.components[static_cast<std::size_t>(i)].v_samples = component.v_samp_factor;
+    start.component_ids.push_back(component.component_id);
+    start.quant_tables.push_back(component.quant_tbl_no);
+  }
+  for (std::size_t t = 0; t < NUM_QUANT_TBLS && t < start.dc_quantizers.size(); ++t) {
+    if (info->quant_tbl_ptrs[t] != nullptr)
+      start.dc_quantizers[t] = info->quant_tbl_ptrs[t]->quantval[0];
+  }
+  for (std::size_t t = 0; t < NUM_HUFF_TBLS && t < start.dc_tables.size(); ++t) {
+    if (info->dc_huff_tbl_ptrs[t] == nullptr) continue;
+    HuffmanCodes codes;
+    CopyHuffmanTable(*info->dc_huff_tbl_ptrs[t], codes);
+    start.dc_tables[t] = codes;
+  }
+  ProgressiveScanHeader& scan = start.first_scan;
+  scan = ProgressiveScanHeader{};
+  for (int i = 0; i < info->comps_in_scan; ++i) {
+    const jpeg_component_info* component = info->cur_comp_info[i];
+    const auto index = static_cast<int>(component - info->comp_info);
+    if (index < 0 || index >= info->num_components) return false;
+    scan.components.push_back(index);
+    scan.dc_tables.push_back(component->dc_tbl_no);
+    // Files without tables of their own rely on the standard ones, which
+    // only libjpeg-turbo supplies.
+    const bool first_dc = info->Ss == 0 && info->Ah == 0;
+    if (first_dc && (component->dc_tbl_no < 0 || component->dc_tbl_no >= NUM_HUFF_TBLS ||
+                     info->dc_huff_tbl_ptrs[component->dc_tbl_no] == nullptr)) {
+      return false;
+    }
+  }
+  scan.ss = info->Ss;
+  scan.se = info->Se;
+  scan.ah = info->Ah;
+  scan.al = info->Al;
+  return true;
+}
+
+// What libjpeg's buffer of every DCT coefficient takes.
+std::uint64_t CoefficientBytes(j_decompress_ptr info) {
+  std::uint64_t bytes = 0;
+  for (int i = 0; i < info->num_components; ++i) {
+    const jpeg_component_info& component = info->comp_info[i];
+    const auto round_up = [](std::uint64_t value, int factor) {
+      const auto step = static_cast<std::uint64_t>(std::max(factor, 1));
+      return (value + step - 1) / step * step;
+    };
+    bytes += round_up(component.width_in_blocks, component.h_samp_factor) *
+             round_up(component.height_in_blocks, component.v_samp_factor) * sizeof(JBLOCK);
+  }
+  return bytes;
+}
+
 // Adobe writes CMYK inverted (0 is full ink); most CMYK JPEGs come from it.
 void CmykToRgba(JSAMPROW row, JDIMENSION width, bool inverted) {
   for (JDIMENSION x = 0; x < width; ++x) {
@@ -243,6 +319,18 @@ void RunJpegJob(JpegJob& job) {
   const bool inverted_cmyk = cmyk && job.info.saw_Adobe_marker;
   job.info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
   ChooseScale(&job.info, *job.request, orientation >= 5);
+  const bool eighth = job.info.scale_num == 1 && job.info.scale_denom == kScaleDenominator;
+  // At any other scale libjpeg would hold every coefficient: past its
+  // memory a progressive picture is shown at 1/8 all the same.
+  if (job.dc_scan_allowed && !job.input_ended && job.info.progressive_mode &&
+      (eighth || CoefficientBytes(&job.info) > static_cast<std::uint64_t>(kMaxLibraryMemory)) &&
+      DescribeProgressive(&job.info, job.progressive)) {
+    job.progressive.data_offset = job.source->Position() - job.input.bytes_in_buffer;
+    job.orientation = orientation;
+    job.ending = Ending::kProgressiveReady;
+    jpeg_destroy_decompress(&job.info);
+    return;
+  }
   if (job.dc_scan_allowed && !job.input_ended && job.info.scale_num == 1 &&
       job.info.scale_denom == kScaleDenominator && DescribeDcScan(&job.info, job.dc_layout)) {
     job.scan_offset = job.source->Position() - job.input.bytes_in_buffer;
@@ -327,6 +415,24 @@ DecodeOutcome DecodeJpegWith(ByteSource& source, RowSink& sink, const DecodeRequ
   said = {};
   std::vector<JOCTET> buffer(kInputBufferSize);
   std::unique_ptr<JpegJob> job = RunJob(source, sink, request, options.dc_scan, buffer);
+  if (job->ending == Ending::kProgressiveReady) {
+    const ProgressiveResult result = DecodeProgressiveDc(job->progressive, source, job->orientation,
+                                                         sink, options.dc_band_bytes);
+    said.progressive = true;
+    said.dc_scan_used = result.delivered;
+    said.dc_bands = result.bands;
+    switch (result.ending) {
+      case ProgressiveEnding::kComplete:
+        if (result.delivered) return {DecodeStatus::kOk, ""};
+        return DamagedOutcome("JPEG", false, false);
+      case ProgressiveEnding::kRefused:
+        return TooLargeOutcome(job->progressive.layout.width, job->progressive.layout.height);
+      case ProgressiveEnding::kTruncated:
+      case ProgressiveEnding::kCorrupt:
+        break;
+    }
+    return DamagedOutcome("JPEG", result.ending == ProgressiveEnding::kTruncated, result.delivered);
+  }
   if (job->ending == Ending::kDcScanReady) {
     switch (DecodeByDcScan(source, sink, *job, options.dc_scan_options, said)) {
       case DcScanResult::kDelivered:
@@ -357,11 +463,11 @@ DecodeOutcome DecodeJpegWith(ByteSource& source, RowSink& sink, const DecodeRequ
       break;
     case Ending::kNone:
     case Ending::kDcScanReady:
+    case Ending::kProgressiveReady:
     case Ending::kLibraryError:
       if (job->errors.msg_code == JERR_OUT_OF_MEMORY ||
           job->errors.msg_code == JERR_NO_BACKING_STORE) {
-        outcome.reason = TooLargeReason(job->info.image_width, job->info.image_height);
-        break;
+        return TooLargeToDecodeOutcome(kMaxLibraryMemory);
       }
       outcome.status = job->rows_delivered > 0 ? DecodeStatus::kTruncated : DecodeStatus::kFailed;
       outcome.reason = damage;

@@ -22,6 +22,7 @@
 
 #include "jpeg_writer.h"
 #include "picture/jpeg_decoder.h"
+#include "picture/jpeg_progressive_dc.h"
 #include "test_support.h"
 
 namespace vistamere::picture::testing {
@@ -579,8 +580,11 @@ JpegWriterOptions ScanPerComponent(JpegWriterOptions writer) {
 }
 
 const FallbackCase kFallbackCases[] = {
-    {"progressive_ycc420", Recipe(320, 240, 3), Progressive(Ycc(k420)), 1, 1, Path::kLibjpeg},
-    {"progressive_grey", Recipe(320, 240, 1), Progressive(Grey()), 1, 1, Path::kLibjpeg},
+    // Progressive, but at 2/8: libjpeg-turbo holds its coefficients.
+    {"progressive_quarter_scale_ycc420", Recipe(320, 240, 3), Progressive(Ycc(k420)), 80, 60,
+     Path::kLibjpeg},
+    {"arithmetic_progressive_ycc420", Recipe(320, 240, 3), Arithmetic(Progressive(Ycc(k420))), 1, 1,
+     Path::kLibjpeg},
     {"arithmetic_ycc420", Recipe(320, 240, 3), Arithmetic(Ycc(k420)), 1, 1, Path::kLibjpeg},
     {"arithmetic_grey_restart_7", Recipe(320, 240, 1), Arithmetic(Grey(7)), 1, 1, Path::kLibjpeg},
     {"scan_per_component_ycc420", Recipe(320, 240, 3), ScanPerComponent(Ycc(k420)), 1, 1,
@@ -976,6 +980,187 @@ TEST_P(DcScanShownSize, PicksTheSmallestScaleKeepingTheDetail) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, DcScanShownSize, ::testing::ValuesIn(kShownCases),
+                         [](const auto& test) { return std::string(test.param.label); });
+
+// ---- f. progressive files ------------------------------------------------
+
+// DC scans of one component and of two, each component's DC values sent in
+// two or three parts, between the AC scans.
+JpegWriterOptions SplitDcScans(JpegWriterOptions writer) {
+  writer.scans = {{{0}, 0, 0, 0, 2},  {{1, 2}, 0, 0, 0, 1}, {{0}, 1, 63, 0, 0}, {{0}, 0, 0, 2, 1},
+                  {{1}, 1, 63, 0, 0}, {{1, 2}, 0, 0, 1, 0}, {{0}, 0, 0, 1, 0},  {{2}, 1, 63, 0, 0}};
+  return writer;
+}
+
+struct ProgressiveCase {
+  const char* label;
+  TestPictureRecipe picture;
+  JpegWriterOptions writer;
+  Tolerance libjpeg;
+};
+
+void PrintTo(const ProgressiveCase& test, std::ostream* out) {
+  *out << test.label;
+}
+
+const ProgressiveCase kProgressiveCases[] = {
+    {"grey_384x256", Recipe(384, 256, 1), Progressive(Grey()), kExact},
+    {"grey_restart_5_1001x667", Recipe(1001, 667, 1), Progressive(Grey(5)), kExact},
+    {"ycc420_1001x667", Recipe(1001, 667, 3), Progressive(Ycc(k420)), kInterpolated},
+    {"ycc444_384x256", Recipe(384, 256, 3), Progressive(Ycc(k444)), kRounding},
+    {"ycc422_restart_7_257x129", Recipe(257, 129, 3), Progressive(Ycc(k422, 7)), kRounding},
+    {"ycc420_split_dc_scans_restart_3_321x243", Recipe(321, 243, 3), SplitDcScans(Ycc(k420, 3)),
+     kInterpolated},
+    {"ycc444_split_dc_scans_257x129", Recipe(257, 129, 3), SplitDcScans(Ycc(k444)), kRounding},
+};
+
+class ProgressiveDc : public ::testing::TestWithParam<ProgressiveCase> {};
+
+// The DC values libjpeg-turbo reads from the file, held in one band or in
+// many (decoded again from where each starts), and close to libjpeg-turbo's
+// own 1/8 decode.
+TEST_P(ProgressiveDc, GivesTheDcValuesPixelsInOneBandOrMany) {
+  const ProgressiveCase& test = GetParam();
+  const Bytes& file = Encoded(std::string("progressive_") + test.label, test.picture, test.writer);
+  const Picture expected = DcPicture(file);
+  const Picture reference = LibjpegDecode(file, 1);
+  for (const std::size_t band_bytes : {kDefaultDcBandBytes, std::size_t{1}, std::size_t{700}}) {
+    SCOPED_TRACE("bands of " + std::to_string(band_bytes) + " bytes");
+    JpegOptions options = DcOn(1);
+    options.dc_band_bytes = band_bytes;
+    const auto decoded = Decode(file, options);
+    ASSERT_EQ(decoded->outcome.status, DecodeStatus::kOk) << decoded->outcome.reason;
+    EXPECT_TRUE(decoded->report.progressive);
+    EXPECT_TRUE(decoded->report.dc_scan_used);
+    EXPECT_EQ(decoded->report.dc_bands > 1, band_bytes != kDefaultDcBandBytes);
+    EXPECT_EQ(decoded->sink.misplaced(), 0u);
+    const Picture actual = decoded->Pixels();
+    EXPECT_EQ(decoded->sink.DeliveredPixels(), std::uint64_t{actual.width} * actual.height);
+
+    const Difference from_dc = Compare(actual, expected);
+    EXPECT_LE(from_dc.largest, test.picture.channels == 1 ? 0 : 1)
+        << "against the DC values: " << Explain(from_dc, actual, expected);
+    const Difference from_libjpeg = Compare(actual, reference);
+    EXPECT_LE(from_libjpeg.largest, test.libjpeg.largest)
+        << "against libjpeg-turbo at 1/8: " << Explain(from_libjpeg, actual, reference);
+    EXPECT_LE(from_libjpeg.mean, test.libjpeg.mean)
+        << "against libjpeg-turbo at 1/8: " << Explain(from_libjpeg, actual, reference);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ProgressiveDc, ::testing::ValuesIn(kProgressiveCases),
+                         [](const auto& test) { return std::string(test.param.label); });
+
+// Each scan's header fields that matter here, and where its data starts.
+struct ScanStart {
+  int ss = 0;
+  int ah = 0;
+  std::size_t data = 0;
+};
+
+std::vector<ScanStart> ScansOf(const Bytes& file) {
+  std::vector<ScanStart> scans;
+  std::size_t at = 2;
+  while (at + 4 <= file.size()) {
+    if (file[at] != 0xFF || file[at + 1] == 0x00 || file[at + 1] == 0xFF ||
+        (file[at + 1] & 0xF8) == 0xD0) {
+      ++at;  // entropy-coded data
+      continue;
+    }
+    if (file[at + 1] == 0xD9) break;
+    const std::size_t length = (std::size_t{file[at + 2]} << 8) | file[at + 3];
+    if (file[at + 1] == 0xDA) {
+      const std::size_t count = file[at + 4];
+      scans.push_back({file[at + 5 + 2 * count], file[at + 7 + 2 * count] >> 4, at + 2 + length});
+    }
+    at += 2 + length;
+  }
+  return scans;
+}
+
+enum class CutPlace { kFirstScanStart, kFirstScanMiddle, kDcRefinementMiddle, kAfterDcComplete };
+
+struct CutCase {
+  const char* label;
+  CutPlace place;
+  DecodeStatus status;
+  int tolerance;        // against the whole file's picture, where shown
+  bool last_row_black;  // the blocks never reached
+};
+
+void PrintTo(const CutCase& test, std::ostream* out) {
+  *out << test.label;
+}
+
+const CutCase kCutCases[] = {
+    {"at_the_first_scans_data", CutPlace::kFirstScanStart, DecodeStatus::kFailed, 0, false},
+    {"inside_the_first_dc_scan", CutPlace::kFirstScanMiddle, DecodeStatus::kTruncated, 4, true},
+    {"inside_the_dc_refinement", CutPlace::kDcRefinementMiddle, DecodeStatus::kTruncated, 4, false},
+    {"after_the_dc_values_are_complete", CutPlace::kAfterDcComplete, DecodeStatus::kOk, 0, false},
+};
+
+class ProgressiveDcCut : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(ProgressiveDcCut, SaysTruncatedAndShowsTheBlocksDecoded) {
+  const CutCase& test = GetParam();
+  const Bytes& file =
+      Encoded("progressive_cut_ycc420", Recipe(320, 240, 3), Progressive(Ycc(k420, 0, 90)));
+  const std::vector<ScanStart> scans = ScansOf(file);
+  const auto refinement = std::find_if(scans.begin(), scans.end(),
+                                       [](const ScanStart& s) { return s.ss == 0 && s.ah > 0; });
+  ASSERT_TRUE(refinement != scans.end() && refinement + 1 != scans.end());
+  const auto middle = [&](std::size_t scan) {
+    return (scans[scan].data + scans[scan + 1].data) / 2;
+  };
+  const auto refinement_index = static_cast<std::size_t>(refinement - scans.begin());
+  std::size_t cut = 0;
+  switch (test.place) {
+    case CutPlace::kFirstScanStart:
+      cut = scans[0].data;
+      break;
+    case CutPlace::kFirstScanMiddle:
+      cut = middle(0);
+      break;
+    case CutPlace::kDcRefinementMiddle:
+      cut = middle(refinement_index);
+      break;
+    case CutPlace::kAfterDcComplete:
+      cut = middle(refinement_index + 1);
+      break;
+  }
+  const Picture whole = Decode(file, DcOn(1))->Pixels();
+  for (const std::size_t band_bytes : {kDefaultDcBandBytes, std::size_t{1}}) {
+    SCOPED_TRACE("bands of " + std::to_string(band_bytes) + " bytes");
+    JpegOptions options = DcOn(1);
+    options.dc_band_bytes = band_bytes;
+    const auto decoded =
+        Decode(Bytes(file.begin(), file.begin() + static_cast<long>(cut)), options);
+    EXPECT_EQ(decoded->outcome.status, test.status) << decoded->outcome.reason;
+    if (test.status != DecodeStatus::kOk) {
+      EXPECT_EQ(decoded->outcome.reason, "truncated JPEG data");
+    }
+    if (test.status == DecodeStatus::kFailed) continue;
+    const Picture actual = decoded->Pixels();
+    ASSERT_EQ(SizeOf(actual), SizeOf(whole));
+    EXPECT_EQ(decoded->sink.DeliveredPixels(), std::uint64_t{actual.width} * actual.height);
+    const Rgba black = {0, 0, 0, 255};
+    for (std::uint32_t x = 0; test.last_row_black && x < actual.width; ++x) {
+      EXPECT_EQ(Describe(decoded->sink.At(x, actual.height - 1)), Describe(black)) << "at " << x;
+    }
+    // The rows shown (the first one, or all) close to the whole file's.
+    Picture compared = actual;
+    Picture whole_compared = whole;
+    if (test.last_row_black) {
+      compared.height = whole_compared.height = 1;
+      compared.rgba.resize(std::size_t{actual.width} * 4);
+      whole_compared.rgba.resize(compared.rgba.size());
+    }
+    const Difference difference = Compare(compared, whole_compared);
+    EXPECT_LE(difference.largest, test.tolerance) << Explain(difference, compared, whole_compared);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cuts, ProgressiveDcCut, ::testing::ValuesIn(kCutCases),
                          [](const auto& test) { return std::string(test.param.label); });
 
 }  // namespace

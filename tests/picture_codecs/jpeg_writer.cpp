@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -49,7 +50,7 @@ struct WriterJob {
   jpeg_error_mgr errors{};
   std::jmp_buf escape{};
   char message[JMSG_LENGTH_MAX] = {};
-  jpeg_scan_info scans[4] = {};
+  jpeg_scan_info scans[32] = {};
   unsigned char* output = nullptr;
   unsigned long output_size = 0;
 };
@@ -103,7 +104,22 @@ bool RunWriter(WriterJob& job, std::uint32_t width, std::uint32_t height, int co
   job.info.restart_interval = options.restart_interval;
   job.info.optimize_coding = options.optimize_coding ? TRUE : FALSE;
   job.info.arith_code = options.arithmetic ? TRUE : FALSE;
-  if (options.progressive) {
+  if (!options.scans.empty()) {
+    const std::size_t count = std::min(options.scans.size(), std::size(job.scans));
+    for (std::size_t i = 0; i < count; ++i) {
+      const JpegScan& from = options.scans[i];
+      jpeg_scan_info& scan = job.scans[i];
+      scan.comps_in_scan = static_cast<int>(std::min<std::size_t>(from.components.size(), 4));
+      for (int c = 0; c < scan.comps_in_scan; ++c)
+        scan.component_index[c] = from.components[static_cast<std::size_t>(c)];
+      scan.Ss = from.ss;
+      scan.Se = from.se;
+      scan.Ah = from.ah;
+      scan.Al = from.al;
+    }
+    job.info.scan_info = job.scans;
+    job.info.num_scans = static_cast<int>(count);
+  } else if (options.progressive) {
     jpeg_simple_progression(&job.info);
   } else if (options.scan_per_component) {
     for (int c = 0; c < job.info.num_components; ++c) {

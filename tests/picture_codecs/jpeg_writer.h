@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "test_support.h"
 
@@ -57,6 +58,16 @@ inline constexpr JpegSampling k420{{2, 1, 1, 1}, {2, 1, 1, 1}};
 inline constexpr JpegSampling k411{{4, 1, 1, 1}, {1, 1, 1, 1}};
 inline constexpr JpegSampling k440{{1, 1, 1, 1}, {2, 1, 1, 1}};
 
+// One scan of a scan script: the components (by index, in frame order),
+// the coefficients Ss to Se, and the successive approximation bits Ah, Al.
+struct JpegScan {
+  std::vector<int> components;
+  int ss = 0;
+  int se = 0;
+  int ah = 0;
+  int al = 0;
+};
+
 struct JpegWriterOptions {
   int quality = 85;
   JpegColour colour = JpegColour::kYCbCr;
@@ -68,6 +79,9 @@ struct JpegWriterOptions {
   // A sequential file with one scan per component instead of one
   // interleaved scan (ignored with `progressive`).
   bool scan_per_component = false;
+  // A script of up to 32 scans of the encoder's own (a progressive one
+  // when any scan has Ss > 0, Se < 63 or Al > 0); overrides the above.
+  std::vector<JpegScan> scans;
 };
 
 // Throws std::runtime_error when libjpeg-turbo refuses the options.
