@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/options.h"
+#include "app/probe.h"
 #include "console/text_console.h"
 #include "driver/win_main.h"
 #include "term/terminal_console.h"
@@ -21,8 +22,9 @@ extern "C" char __executable_start;  // NOLINT: start of the program image, set 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: vistamere [--colors=truecolor|256|16] [--graphics=auto|cells|sixel|kitty] [PICTURE]\n"
-    "       vistamere --help | --version\n"
+    "Usage: vistamere [--colors=truecolor|256|16] [--graphics=auto|cells|sixel|kitty]\n"
+    "                 [PICTURE]\n"
+    "       vistamere --probe | --help | --version\n"
     "\n"
     "Vistamere shows a picture of a ballpark in the terminal, with the labels of the nine\n"
     "fielding positions where an observer sees each fielder.\n"
@@ -37,6 +39,8 @@ constexpr char kUsage[] =
     "                 images or by the kitty graphics protocol; auto (the default)\n"
     "                 uses pixels where the terminal shows them and no tmux or\n"
     "                 screen runs in between\n"
+    "  --probe        ask the terminal what it shows, print its answers and how\n"
+    "                 the picture would be drawn, and exit\n"
     "\n"
     "Keys:  X/x Y/y Z/z  move the observer      1/2  tilt up/down      3/4  turn\n"
     "       Q  quit prompt (N starts again with the first viewpoint)\n"
@@ -124,6 +128,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vistamere: %s\n\n%s", options.error.c_str(), kUsage);
       return kUsageErrorStatus;
     case vistamere::app::ProgramOptions::Action::kRun:
+    case vistamere::app::ProgramOptions::Action::kProbe:
       break;
   }
 
@@ -141,6 +146,15 @@ int main(int argc, char** argv) {
         GraphicsSettingsOf(options.graphics));
     if (options.picture) device.TypeAhead(*options.picture);
     device.Start();
+    if (options.action == vistamere::app::ProgramOptions::Action::kProbe) {
+      const vistamere::term::TerminalSize size = tty->Size();
+      const vistamere::term::GraphicsSettings graphics = GraphicsSettingsOf(options.graphics);
+      const std::string report =
+          vistamere::app::ProbeReport(device, size, Environment("TERM"), graphics.multiplexer);
+      tty->Restore();
+      std::fputs(report.c_str(), stdout);
+      return 0;
+    }
     vistamere::TypedLine typed_line;
     vistamere::FileNameCompleter completer(std::getenv("HOME"));
     vistamere::ToolLibraries tools(window, &device, &typed_line);

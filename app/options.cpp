@@ -79,6 +79,8 @@ ProgramOptions ParseOptions(int argc, const char* const* argv) {
     } else if (argument == "--version") {
       options.action = ProgramOptions::Action::kVersion;
       return options;
+    } else if (argument == "--probe") {
+      options.action = ProgramOptions::Action::kProbe;
     } else if (argument.starts_with(kColoursOption)) {
       const auto value = OptionValue(argument, kColoursOption, argc, argv, i);
       if (!value) return UsageError("unknown option '" + std::string(argument) + "'");

@@ -10,7 +10,7 @@ enum class ColourChoice { kDetect, kTrueColor, k256, k16 };
 enum class GraphicsOption { kAuto, kCells, kSixel, kKitty };
 
 struct ProgramOptions {
-  enum class Action { kRun, kHelp, kVersion, kUsageError };
+  enum class Action { kRun, kHelp, kVersion, kProbe, kUsageError };
 
   Action action = Action::kRun;
   ColourChoice colours = ColourChoice::kDetect;

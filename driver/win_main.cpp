@@ -46,8 +46,8 @@ std::int32_t RunProgram(ProgramServices& services, std::intptr_t instance) {
   HoleState.fill(kHoleClosed);
   FielderTable fielders{};
   PrepareConsoleWindow(services.console_tools, instance);
-  ScreenRows = 40;
-  ScreenCols = 102;
+  ScreenRows = kProgramScreenRows;
+  ScreenCols = kProgramScreenColumns;
   console.SetScreenSize(ScreenRows, ScreenCols);
   DecorateConsoleWindow(services.console_tools);
   FillFielderTable(fielders);

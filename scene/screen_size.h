@@ -10,6 +10,10 @@ namespace vistamere {
 extern std::int32_t ScreenRows;
 extern std::int32_t ScreenCols;
 
+// The size the program sets the console to at start-up.
+inline constexpr std::int32_t kProgramScreenRows = 40;
+inline constexpr std::int32_t kProgramScreenColumns = 102;
+
 // The graphics area runs from this row to the row above the screen's last,
 // across every column; the rows above it hold the key help and the viewpoint.
 inline constexpr std::int32_t kGraphicsAreaTop = 6;

@@ -74,6 +74,7 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   // keyboard protocol.
   bool answered() const { return answered_; }
   bool kitty_keyboard() const { return kitty_keyboard_; }
+  const TerminalGraphics& terminal_graphics() const { return terminal_graphics_; }
   // How the picture is drawn in an area of columns x rows cells at the
   // terminal's present size, and why.
   GraphicsDecision Graphics(int columns, int rows);

@@ -22,8 +22,8 @@ using ballpark::Colour;
 using ballpark::ViewRay;
 
 // The console layout the picture is drawn for.
-constexpr int kScreenRows = 40;
-constexpr int kScreenColumns = 102;
+constexpr int kScreenRows = kProgramScreenRows;
+constexpr int kScreenColumns = kProgramScreenColumns;
 constexpr int kAreaTop = kGraphicsAreaTop;
 constexpr int kAreaRows = kScreenRows - kAreaTop;  // to the row above the last
 constexpr int kAreaLeft = 1;
