@@ -38,6 +38,12 @@ class FakeTerminal final : public TerminalPort {
   // (cursor position, device attributes), at once.
   void AnswerQueries(bool answer) { answer_queries_ = answer; }
 
+  // The terminal gives its size in pixels too.
+  void SetPixelSize(int width, int height) {
+    size_.pixel_width = width;
+    size_.pixel_height = height;
+  }
+
   Milliseconds elapsed() const { return now_; }
   void Advance(Milliseconds duration) { now_ += duration; }
   TerminalScreen& screen() { return screen_; }

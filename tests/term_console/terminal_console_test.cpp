@@ -309,6 +309,51 @@ TEST(TerminalConsoleTest, PictureColoursFollowTheSettingsOrWhatTheTerminalAnswer
   }
 }
 
+// How the picture is drawn, decided from what terminals answered when
+// asked (recorded), and then drawn that way through a whole run.
+TEST(TerminalConsoleTest, PicturesInPixelsWhereTheTerminalsAnswersSaySo) {
+  using Kind = GraphicsDecision::Kind;
+  struct Case {
+    const char* name;
+    std::string answers;
+    bool multiplexer;
+    Kind expected;
+  };
+  const Case kCases[] = {
+      {"xterm -ti vt340", "\x1b[1;1R\x1b[?63;1;2;4;6;9;15;16;22;28c", false, Kind::kSixel},
+      {"mlterm 3.9", "\x1b[1;1R\x1b[?63;1;2;3;4;7;29c", false, Kind::kSixel},
+      {"foot 1.13", "\x1b[1;1R\x1b[?0u\x1b[?62;4;22c", false, Kind::kSixel},
+      {"kitty 0.26", "\x1b[1;1R\x1b[?0u\x1b_Gi=31;OK\x1b\\\x1b[?62;c", false, Kind::kKitty},
+      {"xterm without VT340", "\x1b[1;1R\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", false,
+       Kind::kCells},
+      {"tmux 3.3a", "\x1b[1;1R\x1b[?1;2c", true, Kind::kCells},
+      {"a terminal that never answers", "", false, Kind::kCells},
+  };
+  for (const Case& test : kCases) {
+    SCOPED_TRACE(test.name);
+    FakeTerminal terminal(kColumns, kRows);
+    terminal.SetPixelSize(kColumns * 9, kRows * 19);
+    terminal.AnswerQueries(false);
+    if (!test.answers.empty()) terminal.SendAt(milliseconds(5), test.answers);
+    terminal.SendAt(milliseconds(400), "\r");  // the built-in ballpark
+    GraphicsWindow window;
+    TerminalConsole device(terminal, window, kTrueColour,
+                           {GraphicsChoice::kAuto, test.multiplexer});
+    device.Start();
+    EXPECT_EQ(device.Graphics(kColumns, kRows - 6).kind, test.expected);
+
+    ToolLibraries tools(window, &device);
+    TextConsole console(device);
+    ProgramServices services{console, tools, tools};
+    EXPECT_THROW(vistamere::RunProgram(services, 0), ScriptEnded);
+    const std::string& written = terminal.written();
+    EXPECT_EQ(written.find("\x1bP0;1;0q") != std::string::npos, test.expected == Kind::kSixel);
+    EXPECT_EQ(written.find("\x1b_Ga=t") != std::string::npos, test.expected == Kind::kKitty);
+    // The status panel is there whichever way the picture came.
+    EXPECT_NE(terminal.screen().RowText(0).find("ObsX:-80"), std::string::npos);
+  }
+}
+
 TEST(TerminalConsoleTest, ATerminalThatGoesAwayEndsTheRun) {
   DeviceOnTerminal run;
   run.terminal.SendAt(milliseconds(5), "a");
