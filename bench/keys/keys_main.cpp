@@ -1,10 +1,12 @@
 // vistamere-keys PROGRAM [--keys N] [--idle-seconds S] [--starts N]
-//                        [--colours truecolor|256] [--sixel] [--picture FILE]
+//                        [--colours truecolor|256] [--sixel | --kitty]
+//                        [--picture FILE]
 //
 // With --sixel the pseudo-terminal answers as xterm -ti vt340 does (sixel
-// graphics among its device attributes, 9 x 19 pixel cells), so the picture
-// goes out in pixels. --picture opens FILE at the prompt instead of the
-// built-in picture.
+// graphics among its device attributes, 9 x 19 pixel cells), with --kitty
+// as kitty does (its graphics query answered OK), so the picture goes out
+// in pixels. --picture opens FILE at the prompt instead of the built-in
+// picture.
 // Runs the program in a 102 x 40 pseudo-terminal, takes the built-in
 // picture at the file prompt, presses N viewpoint keys one after another
 // (each once its frame has come) and prints what it measured: time to the
@@ -41,6 +43,7 @@ struct Options {
   bool truecolor = true;
   int starts = 10;
   bool sixel = false;
+  bool kitty = false;
   std::string picture;  // empty: the built-in one
 };
 
@@ -49,6 +52,8 @@ struct Options {
 constexpr char kVt340Attributes[] = "\x1b[?63;1;2;4;6;9;15;16;22;28c";
 constexpr int kVt340Width = 102 * 9;
 constexpr int kVt340Height = 40 * 19;
+// kitty's answers: its graphics query taken, then its device attributes.
+constexpr char kKittyAttributes[] = "\x1b_Gi=31;OK\x1b\\\x1b[?62;c";
 
 double MillisecondsSince(PtySession::Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(PtySession::Clock::now() - start).count();
@@ -166,9 +171,11 @@ int Run(const Options& options) {
   }
   const double prompt_ms = Median(prompts_ms);
 
-  PtySession pty = options.sixel ? PtySession({options.program}, env, 102, 40, kVt340Width,
-                                              kVt340Height, kVt340Attributes)
-                                 : PtySession({options.program}, env, 102, 40);
+  const char* attributes =
+      options.sixel ? kVt340Attributes : (options.kitty ? kKittyAttributes : "\x1b[?62;c");
+  const bool pixels = options.sixel || options.kitty;
+  PtySession pty({options.program}, env, 102, 40, pixels ? kVt340Width : 0,
+                 pixels ? kVt340Height : 0, attributes);
 
   std::string start_output;
   if (!pty.ReadUntil("Enter file name", 3000, start_output)) {
@@ -237,7 +244,7 @@ int Run(const Options& options) {
   const double median_bytes = Median(bytes);
   std::printf("vistamere-keys: %s, %d keys, colours %s, %s, %s, CPU clock %s\n",
               options.program.c_str(), options.keys, options.truecolor ? "24-bit" : "256",
-              options.sixel ? "sixel pixels" : "cells",
+              options.sixel ? "sixel pixels" : (options.kitty ? "kitty pixels" : "cells"),
               options.picture.empty() ? "built-in picture" : options.picture.c_str(),
               precise ? "schedstat (ns)" : "stat (10 ms ticks)");
   std::printf(
@@ -267,7 +274,11 @@ int Run(const Options& options) {
   std::printf("  whole run                     %.3f s CPU, peak RSS %ld KiB, exit %d\n",
               total_cpu_s, max_rss_kib, status);
   std::printf("goals:\n");
-  if (options.sixel) {
+  if (options.kitty) {
+    Goal("bytes per viewpoint key in kitty pixels (median <= 2 KB)", median_bytes <= 2048,
+         Format("%.0f bytes, 1/%.0f of the full repaint", median_bytes,
+                median_bytes > 0 ? first_frame_bytes / median_bytes : 0.0));
+  } else if (options.sixel) {
     Goal("bytes per viewpoint key in sixel pixels (median <= 20 KB)", median_bytes <= 20480,
          Format("%.0f bytes, 1/%.0f of the full repaint", median_bytes,
                 median_bytes > 0 ? first_frame_bytes / median_bytes : 0.0));
@@ -307,6 +318,8 @@ int main(int argc, char** argv) {
       options.truecolor = std::strcmp(argv[++i], "256") != 0;
     } else if (arg == "--sixel") {
       options.sixel = true;
+    } else if (arg == "--kitty") {
+      options.kitty = true;
     } else if (arg == "--picture" && i + 1 < argc) {
       options.picture = argv[++i];
     } else if (options.program.empty() && arg[0] != '-') {
@@ -320,7 +333,7 @@ int main(int argc, char** argv) {
       options.idle_seconds <= 0) {
     std::fputs(
         "usage: vistamere-keys PROGRAM [--keys N] [--idle-seconds S] [--starts N]\n"
-        "                      [--colours truecolor|256] [--sixel] [--picture FILE]\n",
+        "                      [--colours truecolor|256] [--sixel | --kitty] [--picture FILE]\n",
         stderr);
     return 2;
   }
