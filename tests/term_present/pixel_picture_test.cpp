@@ -25,7 +25,6 @@ class SixelTerminal {
  public:
   SixelTerminal(int columns, int rows)
       : columns_(columns),
-        rows_(rows),
         glyphs_(static_cast<std::size_t>(columns * rows), U' '),
         pixels_(static_cast<std::size_t>(columns * kCell.width * rows * kCell.height), -1) {}
 
@@ -149,7 +148,6 @@ class SixelTerminal {
   }
 
   int columns_;
-  int rows_;
   int column_ = 0;
   int row_ = 0;
   std::vector<char32_t> glyphs_;
