@@ -212,19 +212,16 @@ void SixelPicture::AppendImage(int x, int y, int width, int height, std::string&
         bits[static_cast<std::size_t>(column)] = sixel;
       }
       // Zero bits at the end of the line change nothing: left out.
-      int end = width;
-      while (end > 0 && bits[static_cast<std::size_t>(end - 1)] == 0) --end;
+      std::size_t end = bits.size();
+      while (end > 0 && bits[end - 1] == 0) --end;
       if (!first_colour) out += '$';
       first_colour = false;
       out += '#';
       AppendNumber(index, out);
-      for (int column = 0; column < end;) {
-        int run = 1;
-        while (column + run < end && bits[static_cast<std::size_t>(column + run)] ==
-                                         bits[static_cast<std::size_t>(column)]) {
-          ++run;
-        }
-        AppendRun(run, bits[static_cast<std::size_t>(column)], out);
+      for (std::size_t column = 0; column < end;) {
+        std::size_t run = 1;
+        while (column + run < end && bits[column + run] == bits[column]) ++run;
+        AppendRun(static_cast<int>(run), bits[column], out);
         column += run;
       }
     }
