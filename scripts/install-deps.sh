@@ -10,6 +10,10 @@ packages=(
   tmux imagemagick xterm xvfb x11-apps xdotool kitty fonts-dejavu-core procps
   dpkg-dev groff-base
 )
+if [ "${1:-}" = "--windows" ]; then
+  # Cross-building for Windows (the -posix compilers have std::thread).
+  packages=(cmake ninja-build g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+fi
 if [ "${1:-}" = "--runtime" ]; then
   # Enough to build and start the program.
   packages=(g++ cmake ninja-build pkg-config libchafa-dev libglib2.0-dev libjpeg62-turbo-dev
