@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <stdexcept>
 
 #include "console/code_page_437.h"
@@ -32,6 +33,12 @@ ConsolePalette PaletteOf(HANDLE output) {
   info.cbSize = sizeof info;
   ConsolePalette palette = kStandardConsolePalette;
   if (!GetConsoleScreenBufferInfoEx(output, &info)) return palette;
+  // A host that keeps the colours to itself (wine) answers with one colour
+  // sixteen times.
+  if (std::all_of(std::begin(info.ColorTable), std::end(info.ColorTable),
+                  [&](COLORREF c) { return c == info.ColorTable[0]; })) {
+    return palette;
+  }
   for (std::size_t i = 0; i < palette.size(); ++i) {
     const COLORREF c = info.ColorTable[i];  // 0x00BBGGRR
     palette[i] = (static_cast<std::uint32_t>(GetRValue(c)) << 16) |

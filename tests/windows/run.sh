@@ -87,7 +87,7 @@ wait_at() {
 }
 wait_for() {
   for _ in $(seq 200); do
-    tm capture-pane -p -N -t main | grep -qF -- "$1" && return 0
+    tm capture-pane -p -N -t main | awk '{ printf "%-102s\n", $0 }' | grep -qF -- "$1" && return 0
     sleep 0.1
   done
   return 1
@@ -98,7 +98,7 @@ expect_at() {
 start_program() {
   tm kill-server 2>/dev/null
   tm -f /dev/null new-session -d -s main -x 102 -y 40 \
-    "env -i PATH=/usr/bin:/bin HOME=/tmp TERM=tmux-256color WINEPREFIX=$WINEPREFIX \
+    "env -i PATH=/usr/bin:/bin HOME=/tmp TERM=tmux-256color LANG=C.UTF-8 WINEPREFIX=$WINEPREFIX \
      WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' bash --norc --noprofile"
   tm set-option -g status off
   tm set-option -g escape-time 0
