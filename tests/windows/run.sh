@@ -96,7 +96,10 @@ expect_at() {
   wait_at "$@" || fail "row $1 column $2: '$3' expected, the pane shows '$(text_at "$1" "$2" "${#3}")'"
 }
 start_program() {
+  # A tmux server of its own for each run.
   tm kill-server 2>/dev/null
+  runs=$((${runs:-0} + 1))
+  socket=vistamere-wine-$$-$runs
   tm -f /dev/null new-session -d -s main -x 102 -y 40 \
     "env -i PATH=/usr/bin:/bin HOME=/tmp TERM=tmux-256color LANG=C.UTF-8 WINEPREFIX=$WINEPREFIX \
      WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' bash --norc --noprofile"
