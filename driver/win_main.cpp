@@ -84,10 +84,8 @@ std::int32_t RunProgram(ProgramServices& services, std::intptr_t instance) {
 
 }  // namespace vistamere
 
-extern "C" __attribute__((visibility("default"), used)) std::int32_t WINMAIN(std::intptr_t instance,
-                                                                             std::intptr_t,
-                                                                             const char*,
-                                                                             std::int32_t) {
+extern "C" __attribute__((visibility("default"), used)) std::int32_t VISTAMERE_WINAPI
+WINMAIN(std::intptr_t instance, std::intptr_t, const char*, std::int32_t) {
   if (vistamere::bound_services == nullptr) return 0;
   return vistamere::RunProgram(*vistamere::bound_services, instance);
 }

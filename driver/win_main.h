@@ -23,5 +23,14 @@ void BindProgramServices(ProgramServices* services);
 
 }  // namespace vistamere
 
-extern "C" std::int32_t WINMAIN(std::intptr_t instance, std::intptr_t previous_instance,
-                                const char* command_line, std::int32_t show_command);
+// On 32-bit Windows the entry routine has the calling convention of WinMain.
+#if defined(_WIN32) && defined(__i386__)
+#define VISTAMERE_WINAPI __stdcall
+#else
+#define VISTAMERE_WINAPI
+#endif
+
+extern "C" std::int32_t VISTAMERE_WINAPI WINMAIN(std::intptr_t instance,
+                                                 std::intptr_t previous_instance,
+                                                 const char* command_line,
+                                                 std::int32_t show_command);

@@ -5,42 +5,13 @@
 #include <cstdint>
 #include <string>
 
-#include "picture/bmp_decoder.h"
 #include "picture/box_reducer.h"
+#include "picture/decoders.h"
 #include "picture/file_source.h"
 #include "picture/format_sniffer.h"
-#include "picture/gif_decoder.h"
-#include "picture/jpeg_decoder.h"
-#include "picture/png_decoder.h"
-#include "picture/tiff_decoder.h"
-#include "picture/webp_decoder.h"
 
 namespace vistamere::picture {
 namespace {
-
-using Decoder = DecodeOutcome (*)(ByteSource&, RowSink&, const DecodeRequest&);
-
-// Every format has its decoder: a format added without one is a warning
-// (an error here) in this switch.
-Decoder DecoderFor(PictureFormat format) {
-  switch (format) {
-    case PictureFormat::kBmp:
-      return &DecodeBmp;
-    case PictureFormat::kJpeg:
-      return &DecodeJpeg;
-    case PictureFormat::kPng:
-      return &DecodePng;
-    case PictureFormat::kGif:
-      return &DecodeGif;
-    case PictureFormat::kWebp:
-      return &DecodeWebp;
-    case PictureFormat::kTiff:
-      return &DecodeTiff;
-    case PictureFormat::kUnknown:
-      break;
-  }
-  return nullptr;
-}
 
 // The file's bytes until the load is stopped, then none: every decoder ends
 // soon after, as at the end of a file.
@@ -85,7 +56,7 @@ LoadOutcome LoadPictureFile(const std::string& path, int width, int height, Canv
   Decoder decode = DecoderFor(format);
   if (decode == nullptr) {
     return {DecodeStatus::kFailed,
-            std::string("unsupported picture format (") + FormatName(format) + ")"};
+            std::string(FormatName(format)) + " pictures cannot be shown on this build"};
   }
   if (!source->Seek(0)) return {DecodeStatus::kFailed, "cannot read the file"};
 

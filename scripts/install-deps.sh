@@ -10,6 +10,18 @@ packages=(
   tmux imagemagick xterm xvfb x11-apps xdotool kitty fonts-dejavu-core procps
   dpkg-dev groff-base
 )
+if [ "${1:-}" = "--windows" ]; then
+  # Cross-building for Windows (the -posix compilers have std::thread).
+  packages=(cmake ninja-build g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+fi
+if [ "${1:-}" = "--wine" ]; then
+  # Running the Windows build's tests: 32-bit wine, which needs the i386
+  # architecture beside the machine's own.
+  packages=(wine wine32:i386 tmux)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$(id -u)" -ne 0 ]; then sudo dpkg --add-architecture i386; else dpkg --add-architecture i386; fi
+  fi
+fi
 if [ "${1:-}" = "--runtime" ]; then
   # Enough to build and start the program.
   packages=(g++ cmake ninja-build pkg-config libchafa-dev libglib2.0-dev libjpeg62-turbo-dev

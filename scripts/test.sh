@@ -35,6 +35,13 @@ ninja -C build/clang-tsan picture_tests picture_codecs_tests hostile_tests term_
 TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/support/tsan.supp" \
   ctest --test-dir build/clang-tsan --output-on-failure -j "$jobs"
 
+# The Windows build is cross-built and, where 32-bit wine can be installed
+# and starts, run under it; without it that part says why it is skipped.
+echo "== Windows build (mingw-w64 i686) and its tests under wine =="
+bash scripts/build-windows.sh vistamere inject_keys
+bash scripts/install-deps.sh --wine || echo "(wine could not be installed: apt's output above)"
+bash tests/windows/run.sh build/windows-i686
+
 echo "== lint =="
 bash scripts/lint.sh build/clang-asan
 

@@ -1,0 +1,287 @@
+#include "win32/windows_console.h"
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <stdexcept>
+
+#include "console/code_page_437.h"
+#include "console/us_keyboard.h"
+#include "console/utf8.h"
+#include "term/frame_compose.h"
+#include "term/load_progress.h"
+#include "win32/wide_text.h"
+
+namespace vistamere::win32 {
+namespace {
+
+constexpr std::uint8_t kEnterByte = 0x0D;
+constexpr std::size_t kRecordsPerRead = 128;
+constexpr int kFallbackColumns = 80;
+constexpr int kFallbackRows = 25;
+
+ScreenBufferInfo ConsoleSize(HANDLE output) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(output, &info)) return {kFallbackColumns, kFallbackRows, 0, 0};
+  return {std::max<int>(info.srWindow.Right - info.srWindow.Left + 1, 1),
+          std::max<int>(info.srWindow.Bottom - info.srWindow.Top + 1, 1), 0, 0};
+}
+
+// The console's own colours, where it tells them.
+ConsolePalette PaletteOf(HANDLE output) {
+  CONSOLE_SCREEN_BUFFER_INFOEX info{};
+  info.cbSize = sizeof info;
+  ConsolePalette palette = kStandardConsolePalette;
+  if (!GetConsoleScreenBufferInfoEx(output, &info)) return palette;
+  // A host that keeps the colours to itself (wine) answers with one colour
+  // sixteen times.
+  if (std::all_of(std::begin(info.ColorTable), std::end(info.ColorTable),
+                  [&](COLORREF c) { return c == info.ColorTable[0]; })) {
+    return palette;
+  }
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const COLORREF c = info.ColorTable[i];  // 0x00BBGGRR
+    palette[i] = (static_cast<std::uint32_t>(GetRValue(c)) << 16) |
+                 (static_cast<std::uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+  }
+  return palette;
+}
+
+}  // namespace
+
+KeyEventRecord KeyOfConsoleEvent(const KEY_EVENT_RECORD& event) {
+  KeyEventRecord key;
+  key.key_down = event.bKeyDown != FALSE;
+  key.repeat_count = event.wRepeatCount;
+  key.scan_code = event.wVirtualScanCode;
+  key.control_state = event.dwControlKeyState;
+  const auto unit = static_cast<char32_t>(event.uChar.UnicodeChar);
+  const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
+  key.unicode = surrogate ? 0 : unit;
+  if (unit == 0) {
+    key.character = 0;
+  } else if (unit < 0x80) {
+    key.character = static_cast<std::uint8_t>(unit);
+  } else {
+    key.character = surrogate ? static_cast<std::uint8_t>('?') : UnicodeToCp437(unit);
+  }
+  return key;
+}
+
+WindowsConsole::WindowsConsole(ConsoleSession& session, GraphicsWindow& window)
+    : session_(session),
+      window_(window),
+      palette_(PaletteOf(session.output())),
+      screen_(ConsoleSize(session.output()).columns, ConsoleSize(session.output()).rows) {}
+
+void WindowsConsole::TypeAhead(std::string_view utf8) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  for (std::size_t at = 0; at < utf8.size();) {
+    const Utf8Char read = DecodeUtf8(std::span(bytes + at, utf8.size() - at));
+    const char32_t character = read.status == Utf8Status::kValid ? read.code_point : U'?';
+    at += std::max<std::size_t>(read.length, 1);
+    InputRecord record;
+    record.key.unicode = character;
+    record.key.character =
+        character < 0x80 ? static_cast<std::uint8_t>(character) : UnicodeToCp437(character);
+    screen_.PushInput(record);
+  }
+  InputRecord enter;
+  enter.key.scan_code = scan::kEnter;
+  enter.key.character = kEnterByte;
+  screen_.PushInput(enter);
+}
+
+bool WindowsConsole::GetScreenBufferInfo(ScreenBufferInfo& info) {
+  return screen_.GetScreenBufferInfo(info);
+}
+bool WindowsConsole::SetScreenBufferSize(int columns, int rows) {
+  const bool done = screen_.SetScreenBufferSize(columns, rows);
+  if (done) FitConsole();
+  return done;
+}
+bool WindowsConsole::SetWindowInfo(const CellRect& window) {
+  return screen_.SetWindowInfo(window);
+}
+bool WindowsConsole::SetCursorPosition(int column, int row) {
+  return screen_.SetCursorPosition(column, row);
+}
+bool WindowsConsole::GetCursorInfo(CursorInfo& info) {
+  return screen_.GetCursorInfo(info);
+}
+bool WindowsConsole::SetCursorInfo(const CursorInfo& info) {
+  return screen_.SetCursorInfo(info);
+}
+bool WindowsConsole::WriteOutput(int column, int row, std::span<const Cell> cells) {
+  return screen_.WriteOutput(column, row, cells);
+}
+bool WindowsConsole::FillOutputCharacter(std::uint8_t character, int count, int column, int row) {
+  return screen_.FillOutputCharacter(character, count, column, row);
+}
+bool WindowsConsole::FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) {
+  return screen_.FillOutputAttribute(attribute, count, column, row);
+}
+bool WindowsConsole::ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
+                                        Cell fill) {
+  return screen_.ScrollScreenBuffer(source, dest_column, dest_row, fill);
+}
+
+bool WindowsConsole::PeekInput(InputRecord& record) {
+  while (screen_.pending_input() == 0) {
+    // Keys that have come already are taken before anything is shown: the
+    // screen is shown when the program would otherwise wait.
+    TakeInput(0);
+    if (screen_.pending_input() > 0) break;
+    Present();
+    TakeInput(-1);
+  }
+  return screen_.PeekInput(record);
+}
+
+bool WindowsConsole::ReadInput(InputRecord& record) {
+  return screen_.ReadInput(record);
+}
+
+void WindowsConsole::Sleep(int milliseconds) {
+  if (milliseconds <= 0) return;
+  TakeInput(0);
+  if (screen_.pending_input() == 0) TakeInput(milliseconds);
+}
+
+void WindowsConsole::SetTitle(const std::string& title) {
+  SetConsoleTitleW(WideOf(title).c_str());
+}
+
+bool WindowsConsole::ShowLoadProgress(const std::string& name, int percent) {
+  if (percent < 0) {
+    load_started_.reset();
+    progress_.reset();
+    return true;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (!load_started_) load_started_ = now;
+  if (now - *load_started_ < kProgressDelay) return true;
+  if (progress_ && progress_->second == percent) return true;
+  progress_ = std::make_pair(name, percent);
+  Present();
+  return true;
+}
+
+void WindowsConsole::TakeInput(int milliseconds) {
+  const DWORD wait = WaitForSingleObject(
+      session_.input(), milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
+  if (wait == WAIT_FAILED) throw std::runtime_error("the console has gone away");
+  if (wait != WAIT_OBJECT_0) return;
+  DWORD waiting = 0;
+  if (!GetNumberOfConsoleInputEvents(session_.input(), &waiting) || waiting == 0) return;
+  std::array<INPUT_RECORD, kRecordsPerRead> records{};
+  DWORD count = 0;
+  const DWORD wanted = std::min<DWORD>(waiting, static_cast<DWORD>(records.size()));
+  if (!ReadConsoleInputW(session_.input(), records.data(), wanted, &count)) {
+    throw std::runtime_error("the console has gone away");
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    const INPUT_RECORD& record = records[i];
+    if (record.EventType == KEY_EVENT) {
+      InputRecord key;
+      key.key = KeyOfConsoleEvent(record.Event.KeyEvent);
+      screen_.PushInput(key);
+    } else if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
+      // The user changed the window: show everything afresh.
+      std::fill(shown_known_.begin(), shown_known_.end(), false);
+    }
+  }
+}
+
+void WindowsConsole::FitConsole() {
+  const HANDLE output = session_.output();
+  const int columns = screen_.columns();
+  const int rows = screen_.rows();
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(output, &info)) {
+    // The window must fit the buffer at every step: shrink it first.
+    const SHORT width =
+        std::min<SHORT>(static_cast<SHORT>(info.srWindow.Right - info.srWindow.Left + 1),
+                        static_cast<SHORT>(columns));
+    const SHORT height = std::min<SHORT>(
+        static_cast<SHORT>(info.srWindow.Bottom - info.srWindow.Top + 1), static_cast<SHORT>(rows));
+    const SMALL_RECT smaller{0, 0, static_cast<SHORT>(width - 1), static_cast<SHORT>(height - 1)};
+    SetConsoleWindowInfo(output, TRUE, &smaller);
+  }
+  // Hosts may refuse either (a window larger than the screen, a terminal
+  // that keeps its own size): the program runs on in what there is.
+  SetConsoleScreenBufferSize(output, COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
+  const SMALL_RECT whole{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+  SetConsoleWindowInfo(output, TRUE, &whole);
+  shown_.clear();
+  shown_known_.clear();
+}
+
+void WindowsConsole::Present() {
+  if (window_.area && window_.picture_version != picture_version_ && window_.canvas.width > 0) {
+    picture_ = RenderBlockPicture(window_.canvas, window_.area->right - window_.area->left + 1,
+                                  window_.area->bottom - window_.area->top + 1, palette_);
+    picture_version_ = window_.picture_version;
+  }
+  term::ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_);
+  if (progress_) {
+    term::DrawLoadProgress(progress_->first, progress_->second, screen_.cursor_row(), frame_);
+    frame_.cursor.visible = false;
+  }
+
+  const int columns = frame_.columns();
+  const int rows = frame_.rows();
+  const std::size_t size = frame_.size();
+  if (shown_.size() != size) {
+    shown_.assign(size, ConsoleCell{});
+    shown_known_.assign(size, false);
+  }
+  const HANDLE output = session_.output();
+  std::vector<CHAR_INFO> run;
+  for (int row = 0; row < rows; ++row) {
+    // Runs of cells to write: known in the frame and not yet shown so.
+    int column = 0;
+    while (column < columns) {
+      const std::size_t index = frame_.IndexOf(column, row);
+      const ConsoleCell cell = ConsoleCellOf(frame_.At(index), palette_);
+      if (!frame_.Known(index) || (shown_known_[index] && shown_[index] == cell)) {
+        ++column;
+        continue;
+      }
+      const int first = column;
+      run.clear();
+      while (column < columns) {
+        const std::size_t at = frame_.IndexOf(column, row);
+        if (!frame_.Known(at)) break;
+        const ConsoleCell next = ConsoleCellOf(frame_.At(at), palette_);
+        CHAR_INFO info{};
+        info.Char.UnicodeChar = next.glyph;
+        info.Attributes = next.attribute;
+        run.push_back(info);
+        shown_[at] = next;
+        shown_known_[at] = true;
+        ++column;
+      }
+      const SHORT y = static_cast<SHORT>(row);
+      SMALL_RECT region{static_cast<SHORT>(first), y, static_cast<SHORT>(column - 1), y};
+      WriteConsoleOutputW(output, run.data(), COORD{static_cast<SHORT>(run.size()), 1}, COORD{0, 0},
+                          &region);
+    }
+  }
+
+  const CursorInfo wanted{screen_.cursor_info().size, frame_.cursor.visible};
+  if (!shown_cursor_ || shown_cursor_->size != wanted.size ||
+      shown_cursor_->visible != wanted.visible) {
+    const CONSOLE_CURSOR_INFO info{static_cast<DWORD>(std::clamp(wanted.size, 1, 100)),
+                                   wanted.visible ? TRUE : FALSE};
+    SetConsoleCursorInfo(output, &info);
+    shown_cursor_ = wanted;
+  }
+  const COORD at{static_cast<SHORT>(frame_.cursor.column), static_cast<SHORT>(frame_.cursor.row)};
+  if (!shown_cursor_at_ || shown_cursor_at_->X != at.X || shown_cursor_at_->Y != at.Y) {
+    SetConsoleCursorPosition(output, at);
+    shown_cursor_at_ = at;
+  }
+}
+
+}  // namespace vistamere::win32

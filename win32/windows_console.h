@@ -1,0 +1,89 @@
+// The console device of a Windows console. Like the terminal's, it keeps
+// the screen the program writes in a model and shows it, with the graphics
+// window's picture over it, whenever the program waits for a key: composed
+// into console cells and written row by row where they changed. Keys come
+// as the console's own key records.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/console_device.h"
+#include "console/screen_buffer.h"
+#include "term/frame.h"
+#include "term/picture_cells.h"
+#include "toollibs/graphics_window.h"
+#include "toollibs/tool_host.h"
+#include "win32/block_picture.h"
+#include "win32/console_cells.h"
+#include "win32/console_session.h"
+
+namespace vistamere::win32 {
+
+// The program's key record of a console key event: its character in code
+// page 437 ('?' where the code page lacks it), scan code and control-key
+// state as the console reported them.
+[[nodiscard]] KeyEventRecord KeyOfConsoleEvent(const KEY_EVENT_RECORD& event);
+
+class WindowsConsole final : public ConsoleDevice, public ToolHost {
+ public:
+  // A load shorter than this shows no progress at all.
+  static constexpr std::chrono::milliseconds kProgressDelay{150};
+
+  WindowsConsole(ConsoleSession& session, GraphicsWindow& window);
+
+  // Queues the keys that type `utf8` and Enter, as if the user typed them
+  // before anything else.
+  void TypeAhead(std::string_view utf8);
+
+  bool GetScreenBufferInfo(ScreenBufferInfo& info) override;
+  bool SetScreenBufferSize(int columns, int rows) override;
+  bool SetWindowInfo(const CellRect& window) override;
+  bool SetCursorPosition(int column, int row) override;
+  bool GetCursorInfo(CursorInfo& info) override;
+  bool SetCursorInfo(const CursorInfo& info) override;
+  bool WriteOutput(int column, int row, std::span<const Cell> cells) override;
+  bool FillOutputCharacter(std::uint8_t character, int count, int column, int row) override;
+  bool FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) override;
+  bool ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
+                          Cell fill) override;
+  // With no input queued, shows the screen and waits on the console's input
+  // until a key event comes.
+  bool PeekInput(InputRecord& record) override;
+  bool ReadInput(InputRecord& record) override;
+  void Sleep(int milliseconds) override;
+
+  void SetTitle(const std::string& title) override;
+  bool ShowLoadProgress(const std::string& name, int percent) override;
+
+ private:
+  // Takes what the console has queued, waiting up to `milliseconds` (-1:
+  // without end) for the first event.
+  void TakeInput(int milliseconds);
+  void Present();
+  // Makes the console's own buffer and window the model's size, where the
+  // console lets it.
+  void FitConsole();
+
+  ConsoleSession& session_;
+  GraphicsWindow& window_;
+  ConsolePalette palette_ = kStandardConsolePalette;
+  ScreenBuffer screen_;
+  term::Frame frame_;
+  std::vector<ConsoleCell> shown_;  // what the console shows, as far as known
+  std::vector<bool> shown_known_;
+  std::optional<CursorInfo> shown_cursor_;
+  std::optional<COORD> shown_cursor_at_;
+  term::PictureCellGrid picture_;
+  std::uint64_t picture_version_ = ~std::uint64_t{0};
+  std::optional<std::chrono::steady_clock::time_point> load_started_;
+  std::optional<std::pair<std::string, int>> progress_;  // name and percent shown
+};
+
+}  // namespace vistamere::win32
