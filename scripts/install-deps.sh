@@ -10,9 +10,16 @@ packages=(
   tmux imagemagick xterm xvfb x11-apps xdotool kitty fonts-dejavu-core procps
   dpkg-dev groff-base
 )
-if [ "${1:-}" = "--windows" ]; then
+if [ "${1:-}" = "--windows-i686" ]; then
   # Cross-building for Windows (the -posix compilers have std::thread).
   packages=(cmake ninja-build g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+fi
+if [ "${1:-}" = "--windows-x86_64" ]; then
+  packages=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+fi
+if [ "${1:-}" = "--wine64" ]; then
+  # 64-bit wine only: for when the 32-bit one cannot be installed.
+  packages=(wine wine64 tmux)
 fi
 if [ "${1:-}" = "--wine" ]; then
   # Running the Windows build's tests: 32-bit wine, which needs the i386
@@ -20,6 +27,9 @@ if [ "${1:-}" = "--wine" ]; then
   packages=(wine wine32:i386 tmux)
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     if [ "$(id -u)" -ne 0 ]; then sudo dpkg --add-architecture i386; else dpkg --add-architecture i386; fi
+    # Should the install fail, the architecture goes again: a package index
+    # of it that cannot be read would make every later update fail too.
+    added_i386=yes
   fi
 fi
 if [ "${1:-}" = "--runtime" ]; then
@@ -46,6 +56,9 @@ run_quietly() {
   if ! "$@" >"$log" 2>&1; then
     cat "$log" >&2
     say "'$*' failed (its output above)"
+    if [ "${added_i386:-}" = yes ] && "${sudo[@]}" dpkg --remove-architecture i386 2>/dev/null; then
+      say "the i386 architecture is taken away again"
+    fi
     exit 1
   fi
 }

@@ -3,7 +3,8 @@
 # format and export table, then vistamere.exe itself under wine in a tmux
 # pane of 102x40 (prompt, built-in ballpark, labels, viewpoint keys, quit
 # prompt, restart, exit code), and exact key records typed into its console
-# by inject_keys.exe. Without a working 32-bit wine the runs under wine are
+# by inject_keys.exe. The 32-bit build runs under 32-bit wine, the 64-bit
+# one under wine64; without a working wine for it the runs under wine are
 # skipped, with the reason, and do not fail.
 #
 # Usage: tests/windows/run.sh BUILD_DIR   (holding vistamere.exe and win32/inject_keys.exe)
@@ -26,11 +27,15 @@ finish() {
   exit 0
 }
 
-echo "-- the executable: PE32 for i386, WINMAIN and Gfx_OleStringParams by ordinal"
-objdump=i686-w64-mingw32-objdump
+case "$(basename "$build")" in
+  *x86_64*) arch=x86_64 format=pei-x86-64 magic='(PE32+)' wine_arch=win64 ;;
+  *) arch=i686 format=pei-i386 magic='(PE32)' wine_arch=win32 ;;
+esac
+echo "-- the executable: $magic for $arch, WINMAIN and Gfx_OleStringParams by ordinal"
+objdump=$arch-w64-mingw32-objdump
 headers=$($objdump -p "$exe")
-$objdump -f "$exe" | grep -q 'file format pei-i386' || fail "not a 32-bit x86 PE file"
-grep -q '^Magic.*(PE32)' <<<"$headers" || fail "not PE32"
+$objdump -f "$exe" | grep -q "file format $format\$" || fail "not a $format file"
+grep -qF "$magic" <<<"$(grep '^Magic' <<<"$headers")" || fail "not $magic"
 # The ordinal table lists each export's ordinal less the base (1).
 exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers")
 grep -q '^Ordinal Base[[:space:]]*1$' <<<"$headers" || fail "ordinal base is not 1"
@@ -46,11 +51,13 @@ skip() {
 }
 command -v wine >/dev/null || skip "wine is not installed"
 command -v tmux >/dev/null || skip "tmux is not installed"
-dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" ||
-  skip "wine32:i386 is not installed (32-bit programs cannot run)"
+if [ "$arch" = i686 ]; then
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" ||
+    skip "wine32:i386 is not installed (32-bit programs cannot run)"
+fi
 
 # A prefix of its own in the build folder, made once (about 10 s).
-export WINEPREFIX=$build/wine-prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$build/wine-prefix WINEARCH=$wine_arch WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "-- making the wine prefix"
@@ -102,7 +109,7 @@ start_program() {
   socket=vistamere-wine-$$-$runs
   tm -f /dev/null new-session -d -s main -x 102 -y 40 \
     "env -i PATH=/usr/bin:/bin HOME=/tmp TERM=tmux-256color LANG=C.UTF-8 WINEPREFIX=$WINEPREFIX \
-     WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' bash --norc --noprofile"
+     WINEARCH=$wine_arch WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' bash --norc --noprofile"
   tm set-option -g status off
   tm set-option -g escape-time 0
   tm resize-window -t main -x 102 -y 40
