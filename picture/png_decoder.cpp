@@ -62,6 +62,39 @@ PassLayout LayoutOfPass(int pass, std::uint32_t width) {
   return {x_start, x_step, x_start < width ? (width - x_start + x_step - 1) / x_step : 0};
 }
 
+// Decoding an interlaced picture at 1/2^shift of its size on both axes
+// takes its first passes alone: they hold every pixel whose row and column
+// are multiples of 2^shift (shift 3: pass 1; 2: passes 1-3; 1: 1-5).
+constexpr int kPassesForShift[4] = {7, 5, 3, 1};
+constexpr std::uint32_t kMaxShift = 3;
+
+std::uint32_t Shrunk(std::uint32_t size, std::uint32_t shift) {
+  return static_cast<std::uint32_t>((std::uint64_t{size} + (1u << shift) - 1) >> shift);
+}
+
+// The largest shift whose picture still covers the target on both axes, or
+// keeps 7/8 of the detail shown. A turned picture's stored rows become its
+// columns, so its axes are compared the other way round.
+std::uint32_t ChooseShift(const DecodeRequest& request, std::uint32_t width, std::uint32_t height,
+                          bool turned) {
+  std::uint64_t target_width = request.target_width;
+  std::uint64_t target_height = request.target_height;
+  std::uint64_t shown_width = request.shown_width;
+  std::uint64_t shown_height = request.shown_height;
+  const bool shown_given = shown_width != 0 && shown_height != 0;
+  if (turned) {
+    std::swap(target_width, target_height);
+    std::swap(shown_width, shown_height);
+  }
+  for (std::uint32_t shift = kMaxShift; shift > 0; --shift) {
+    const std::uint64_t w = Shrunk(width, shift);
+    const std::uint64_t h = Shrunk(height, shift);
+    if (w >= target_width && h >= target_height) return shift;
+    if (shown_given && w * 8 >= shown_width * 7 && h * 8 >= shown_height * 7) return shift;
+  }
+  return 0;
+}
+
 bool RowInPass(int pass, std::uint32_t y, const PassLayout& layout) {
   return layout.count != 0 && y >= kAdam7YStart[pass] &&
          (y - kAdam7YStart[pass]) % kAdam7YStep[pass] == 0;
@@ -97,6 +130,7 @@ struct PngRead {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   bool interlaced = false;
+  std::uint32_t shift = 0;     // of an interlaced picture: see kPassesForShift
   std::uint32_t channels = 4;  // of libpng's rows: 3 (RGB) or 4 (RGBA)
   int orientation = 1;
   bool anything_delivered = false;
@@ -203,7 +237,8 @@ const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std:
   return true;
 }
 
-// Where a row's pixels go: RowSink::Pixels's arguments.
+// Where a row's pixels go: RowSink::Pixels's arguments, in the delivered
+// (possibly shrunk) picture.
 struct Placement {
   std::uint32_t y = 0;
   std::uint32_t x_start = 0;
@@ -217,7 +252,9 @@ struct Placement {
 // read straight into its buffer; libpng visits every row in every pass and
 // writes only the pass's pixels, at their final columns, so an interlaced
 // row is read into `scratch` and its pass's pixels gathered into the
-// buffer. False when libpng gave up or claim() said to stop.
+// buffer. At a shift, only the passes it needs are read, and the rest of
+// the file is left unread. False when libpng gave up or claim() said to
+// stop.
 template <typename Claim, typename Deliver>
 [[nodiscard]] bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
@@ -232,7 +269,8 @@ template <typename Claim, typename Deliver>
     }
     return true;
   }
-  for (int pass = 0; pass < 7; ++pass) {
+  const std::uint32_t shift = read.shift;
+  for (int pass = 0; pass < kPassesForShift[shift]; ++pass) {
     const PassLayout layout = LayoutOfPass(pass, width);
     for (std::uint32_t y = 0; y < height; ++y) {
       png_read_row(read.png, scratch, nullptr);
@@ -240,7 +278,8 @@ template <typename Claim, typename Deliver>
       std::uint8_t* pixels = claim();
       if (pixels == nullptr) return false;
       PackPassPixels(scratch, layout, read.channels, pixels);
-      deliver(Placement{y, layout.x_start, layout.x_step, layout.count}, pixels);
+      deliver(Placement{y >> shift, layout.x_start >> shift, layout.x_step >> shift, layout.count},
+              pixels);
     }
   }
   return true;
@@ -437,7 +476,11 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
     if (read.too_large) return TooLarge(read.width, read.height);
     return Damaged(read);
   }
-  if (!sink.Begin(read.width, read.height, read.orientation)) {
+  if (read.interlaced) {
+    read.shift = ChooseShift(request, read.width, read.height, read.orientation >= 5);
+  }
+  if (!sink.Begin(Shrunk(read.width, read.shift), Shrunk(read.height, read.shift),
+                  read.orientation)) {
     return TooLarge(read.width, read.height);
   }
   const std::size_t row_bytes = std::size_t{read.width} * read.channels;
