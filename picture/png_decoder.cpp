@@ -13,6 +13,9 @@
 #include <vector>
 
 #include <png.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "picture/exif_orientation.h"
 #include "picture/prefaulted_allocator.h"
@@ -101,11 +104,11 @@ bool RowInPass(int pass, std::uint32_t y, const PassLayout& layout) {
 }
 
 // Picks the pass's pixels out of a row libpng filled at their final columns.
-void PackPassPixels(const std::uint8_t* row, const PassLayout& layout, std::uint32_t channels,
+void PackPassPixels(const std::uint8_t* row, const PassLayout& layout, std::uint32_t pixel_bytes,
                     std::uint8_t* packed) {
   for (std::uint32_t i = 0; i < layout.count; ++i) {
-    std::memcpy(packed + std::size_t{i} * channels,
-                row + (layout.x_start + std::size_t{i} * layout.x_step) * channels, channels);
+    std::memcpy(packed + std::size_t{i} * pixel_bytes,
+                row + (layout.x_start + std::size_t{i} * layout.x_step) * pixel_bytes, pixel_bytes);
   }
 }
 
@@ -130,11 +133,18 @@ struct PngRead {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   bool interlaced = false;
-  std::uint32_t shift = 0;     // of an interlaced picture: see kPassesForShift
-  std::uint32_t channels = 4;  // of libpng's rows: 3 (RGB) or 4 (RGBA)
+  std::uint32_t shift = 0;  // of an interlaced picture: see kPassesForShift
+  // libpng's rows: grey, grey and alpha, RGB or RGBA (1 to 4 channels) of
+  // 8 or 16 bits (1 or 2 bytes, the more significant first).
+  std::uint32_t channels = 4;
+  std::uint32_t sample_bytes = 1;
   int orientation = 1;
   bool anything_delivered = false;
 };
+
+std::size_t PixelBytes(const PngRead& read) {
+  return std::size_t{read.channels} * read.sample_bytes;
+}
 
 [[noreturn]] void OnError(png_structp png, png_const_charp) {
   std::longjmp(png_jmpbuf(png), 1);
@@ -186,18 +196,72 @@ int OrientationOf(png_structp png, png_infop info) {
   return OrientationFromTiffStructure(exif, length);
 }
 
-// libpng can add the alpha channel itself, but on the decoding thread that
-// costs more than here, on the sink's.
-const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std::uint32_t channels,
-                           std::uint8_t* rgba) {
-  if (channels == 4) return pixels;
-  for (std::uint32_t i = 0; i < count; ++i, pixels += 3, rgba += 4) {
-    rgba[0] = pixels[0];
-    rgba[1] = pixels[1];
-    rgba[2] = pixels[2];
-    rgba[3] = 0xFF;
+// libpng can add the alpha channel, turn grey into RGB and drop the lower
+// byte of 16-bit samples itself, but on the decoding thread that costs more
+// than here, on the sink's (the threads then share the work).
+template <int kChannels>
+void ToRgba(const std::uint8_t* pixels, std::uint32_t count, std::uint8_t* rgba) {
+  for (std::uint32_t i = 0; i < count; ++i, pixels += kChannels, rgba += 4) {
+    if constexpr (kChannels <= 2) {
+      rgba[0] = rgba[1] = rgba[2] = pixels[0];
+    } else {
+      rgba[0] = pixels[0];
+      rgba[1] = pixels[1];
+      rgba[2] = pixels[2];
+    }
+    rgba[3] = kChannels % 2 == 0 ? pixels[kChannels - 1] : 0xFF;
   }
-  return rgba - std::size_t{count} * 4;
+}
+
+// Keeps the more significant (first) byte of each of `count` 16-bit samples.
+void Narrow(const std::uint8_t* samples, std::size_t count, std::uint8_t* narrowed) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  for (; i + 16 <= count; i += 16) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i + 16));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(narrowed + i),
+        _mm_packus_epi16(_mm_and_si128(first, low_bytes), _mm_and_si128(second, low_bytes)));
+  }
+#endif
+  for (; i < count; ++i) narrowed[i] = samples[2 * i];
+}
+
+// Bytes the sink's side needs to turn a row of `width` pixels into RGBA.
+std::size_t RgbaBufferBytes(const PngRead& read) {
+  if (read.channels == 4 && read.sample_bytes == 1) return 0;
+  const std::size_t narrowed = read.sample_bytes == 2 && read.channels < 4 ? read.channels : 0;
+  return (4 + narrowed) * read.width;
+}
+
+// `count` of libpng's pixels as RGBA: `pixels` themselves or `buffer`
+// (RgbaBufferBytes long) filled.
+const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std::uint32_t count,
+                           std::uint8_t* buffer) {
+  if (read.sample_bytes == 2) {
+    if (read.channels == 4) {
+      Narrow(pixels, std::size_t{count} * 4, buffer);
+      return buffer;
+    }
+    std::uint8_t* narrowed = buffer + std::size_t{read.width} * 4;
+    Narrow(pixels, std::size_t{count} * read.channels, narrowed);
+    pixels = narrowed;
+  }
+  switch (read.channels) {
+    case 1:
+      ToRgba<1>(pixels, count, buffer);
+      return buffer;
+    case 2:
+      ToRgba<2>(pixels, count, buffer);
+      return buffer;
+    case 3:
+      ToRgba<3>(pixels, count, buffer);
+      return buffer;
+    default:
+      return pixels;
+  }
 }
 
 // Reads the chunks up to the image data and sets the conversion of every
@@ -224,14 +288,13 @@ const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std:
   read.orientation = OrientationOf(read.png, read.info);
 
   png_set_expand(read.png);
-  png_set_strip_16(read.png);
-  png_set_gray_to_rgb(read.png);
   if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(read.png);
   if (read.interlaced) png_set_interlace_handling(read.png);
   png_read_update_info(read.png, read.info);
   read.channels = png_get_channels(read.png, read.info);
-  if ((read.channels != 3 && read.channels != 4) ||
-      png_get_rowbytes(read.png, read.info) != std::size_t{read.width} * read.channels) {
+  read.sample_bytes = png_get_bit_depth(read.png, read.info) == 16 ? 2 : 1;
+  if (read.channels < 1 || read.channels > 4 ||
+      png_get_rowbytes(read.png, read.info) != PixelBytes(read) * read.width) {
     png_error(read.png, "unexpected row size");
   }
   return true;
@@ -277,7 +340,7 @@ template <typename Claim, typename Deliver>
       if (!RowInPass(pass, y, layout)) continue;
       std::uint8_t* pixels = claim();
       if (pixels == nullptr) return false;
-      PackPassPixels(scratch, layout, read.channels, pixels);
+      PackPassPixels(scratch, layout, static_cast<std::uint32_t>(PixelBytes(read)), pixels);
       deliver(Placement{y >> shift, layout.x_start >> shift, layout.x_step >> shift, layout.count},
               pixels);
     }
@@ -295,7 +358,7 @@ template <typename Claim, typename Deliver>
       read, row, [target] { return target; },
       [&read, &sink, rgba](const Placement& where, const std::uint8_t* pixels) {
         sink.Pixels(where.y, where.x_start, where.x_step, where.count,
-                    AsRgba(pixels, where.count, read.channels, rgba));
+                    AsRgba(read, pixels, where.count, rgba));
         read.anything_delivered = true;
       });
 }
@@ -399,10 +462,10 @@ enum class Threaded { kDecoded, kGaveUp, kNoThread };
 
 // Decodes on a second thread and delivers here.
 [[nodiscard]] Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
-  const std::size_t row_bytes = std::size_t{read.width} * read.channels;
+  const std::size_t row_bytes = PixelBytes(read) * read.width;
   RowQueue queue(slots, row_bytes);
   std::vector<std::uint8_t> row(read.interlaced ? row_bytes : 0);
-  std::vector<std::uint8_t> rgba(read.channels == 4 ? 0 : std::size_t{read.width} * 4);
+  std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
   bool decoded = false;
   {
     std::thread decoder;
@@ -427,7 +490,7 @@ enum class Threaded { kDecoded, kGaveUp, kNoThread };
     const std::uint8_t* pixels = nullptr;
     while (queue.Next(where, pixels)) {
       sink.Pixels(where.y, where.x_start, where.x_step, where.count,
-                  AsRgba(pixels, where.count, read.channels, rgba.data()));
+                  AsRgba(read, pixels, where.count, rgba.data()));
       read.anything_delivered = true;
       queue.Release();
     }
@@ -483,7 +546,7 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
                   read.orientation)) {
     return TooLarge(read.width, read.height);
   }
-  const std::size_t row_bytes = std::size_t{read.width} * read.channels;
+  const std::size_t row_bytes = PixelBytes(read) * read.width;
   const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / row_bytes);
   if (slots >= kMinQueueSlots) {
     switch (ReadRowsOnThread(read, sink, slots)) {
@@ -497,7 +560,7 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   }
   std::vector<std::uint8_t> row(row_bytes);
   std::vector<std::uint8_t> packed(read.interlaced ? row_bytes : 0);
-  std::vector<std::uint8_t> rgba(read.channels == 4 ? 0 : std::size_t{read.width} * 4);
+  std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
   if (!ReadRows(read, sink, row.data(), packed.data(), rgba.data())) return Damaged(read);
   return DecodeOutcome{DecodeStatus::kOk, {}};
 }
