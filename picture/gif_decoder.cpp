@@ -132,6 +132,11 @@ DecodeOutcome DecodeGif(ByteSource& source, RowSink& sink, const DecodeRequest& 
   if (frame.Left < 0 || frame.Top < 0 || frame.Width <= 0 || frame.Height <= 0) {
     return Damaged(stream, false);
   }
+  // A frame that starts past the screen it declares shows nothing of it.
+  if (file->SWidth > 0 && file->SHeight > 0 &&
+      (frame.Left >= file->SWidth || frame.Top >= file->SHeight)) {
+    return DecodeOutcome{DecodeStatus::kFailed, "frame outside the picture"};
+  }
   // Some encoders write a frame larger than the screen they declare.
   const std::uint64_t screen_width =
       std::max<std::uint64_t>(std::max(file->SWidth, 0), std::uint64_t(frame.Left) + frame.Width);

@@ -58,7 +58,11 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
   if (whence == SEEK_CUR) base = source.Position();
   if (whence == SEEK_END) base = source.Size();
   const std::uint64_t target = base + offset;
-  if (target < base || !source.Seek(target)) return static_cast<toff_t>(-1);
+  if (target < base || !source.Seek(target)) {
+    // What the file says is there lies past its end.
+    StreamOf(handle).ended = true;
+    return static_cast<toff_t>(-1);
+  }
   return target;
 }
 
@@ -87,6 +91,37 @@ struct OptionsDeleter {
 struct TiffDeleter {
   void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
+
+// The size the first directory of a classic TIFF declares, read without
+// libtiff (which refuses to open a file whose strips it cannot size):
+// false when the bytes do not say it.
+bool DeclaredSize(ByteSource& source, std::uint64_t& width, std::uint64_t& height) {
+  std::uint8_t header[8];
+  if (!source.Seek(0) || ReadFully(source, header, sizeof header) != sizeof header) return false;
+  const bool big_endian = header[0] == 'M';
+  auto number = [big_endian](const std::uint8_t* bytes, int size) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < size; ++i) {
+      value |= std::uint64_t{bytes[big_endian ? size - 1 - i : i]} << (8 * i);
+    }
+    return value;
+  };
+  if (number(header + 2, 2) != 42 || !source.Seek(number(header + 4, 4))) return false;
+  std::uint8_t count_bytes[2];
+  if (ReadFully(source, count_bytes, 2) != 2) return false;
+  width = height = 0;
+  for (std::uint64_t i = number(count_bytes, 2); i > 0 && (width == 0 || height == 0); --i) {
+    std::uint8_t entry[12];
+    if (ReadFully(source, entry, sizeof entry) != sizeof entry) return false;
+    const std::uint64_t tag = number(entry, 2);
+    const std::uint64_t type = number(entry + 2, 2);
+    if ((tag != TIFFTAG_IMAGEWIDTH && tag != TIFFTAG_IMAGELENGTH) || (type != 3 && type != 4)) {
+      continue;
+    }
+    (tag == TIFFTAG_IMAGEWIDTH ? width : height) = number(entry + 8, type == 3 ? 2 : 4);
+  }
+  return width != 0 && height != 0;
+}
 
 class RgbaImage {
  public:
@@ -247,7 +282,15 @@ DecodeOutcome DecodeTiff(ByteSource& source, RowSink& sink, const DecodeRequest&
   std::unique_ptr<TIFF, TiffDeleter> tiff(
       TIFFClientOpenExt("picture", "rm", &stream, ReadProc, WriteProc, SeekProc, CloseProc,
                         SizeProc, MapProc, UnmapProc, options.get()));
-  if (!tiff) return Damaged(stream, false);
+  if (!tiff) {
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
+    if (DeclaredSize(source, width, height) &&
+        (width * height > request.max_pixels || width > kMaxWidth)) {
+      return TooLargeOutcome(width, height);
+    }
+    return Damaged(stream, false);
+  }
 
   std::uint32_t width = 0;
   std::uint32_t height = 0;
