@@ -55,6 +55,91 @@ bool WriteTiffOneStrip(const std::string& path) {
   return ok;
 }
 
+// 8-bit RGB in one Deflate strip, interleaved or as three planes of one
+// strip each.
+bool WriteTiffRgbOneStrip(const std::string& path, bool planes) {
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  if (tiff == nullptr) return false;
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, kSide);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, kSideMinusOne);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, planes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, 9);
+  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kSideMinusOne);
+  Bytes bits;
+  Bytes row;
+  bool ok = true;
+  for (std::uint16_t plane = 0; plane < (planes ? 3 : 1) && ok; ++plane) {
+    for (std::uint32_t y = 0; y < kSideMinusOne && ok; ++y) {
+      SquaresRow(y, kSide, bits);
+      row.assign(std::size_t{kSide} * (planes ? 1 : 3), 0);
+      for (std::uint32_t x = 0; x < kSide; ++x) {
+        const bool set = (bits[x / 8] & (0x80 >> (x % 8))) != 0;
+        if (planes) {
+          row[x] = set ? static_cast<std::uint8_t>(80 * plane + 40) : 0;
+        } else {
+          row[x * 3] = set ? 200 : 20;
+          row[x * 3 + 1] = 120;
+          row[x * 3 + 2] = set ? 40 : 220;
+        }
+      }
+      ok = TIFFWriteScanline(tiff, row.data(), y, plane) == 1;
+    }
+  }
+  TIFFClose(tiff);
+  return ok;
+}
+
+// 8-bit RLE8: each row runs of at most 255 pixels of two colours.
+bool WriteBmpRle8(const std::string& path) {
+  Bytes pixels;
+  Bytes bits;
+  for (std::uint32_t y = 0; y < kSideMinusOne; ++y) {
+    SquaresRow(kSideMinusOne - 1 - y, kSide, bits);  // bottom-up
+    for (std::uint32_t x = 0; x < kSide;) {
+      const std::uint8_t colour = (bits[x / 8] & (0x80 >> (x % 8))) != 0 ? 1 : 0;
+      std::uint32_t run = 1;
+      while (run < 255 && x + run < kSide &&
+             ((bits[(x + run) / 8] & (0x80 >> ((x + run) % 8))) != 0 ? 1 : 0) == colour) {
+        ++run;
+      }
+      pixels.push_back(static_cast<std::uint8_t>(run));
+      pixels.push_back(colour);
+      x += run;
+    }
+    pixels.push_back(0);
+    pixels.push_back(y + 1 == kSideMinusOne ? 1 : 0);  // end of line, of bitmap
+  }
+  auto le32 = [](Bytes& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  constexpr std::uint32_t kHeaders = 14 + 40 + 2 * 4;
+  Bytes out = {'B', 'M'};
+  le32(out, static_cast<std::uint32_t>(kHeaders + pixels.size()));
+  le32(out, 0);
+  le32(out, kHeaders);
+  le32(out, 40);
+  le32(out, kSide);
+  le32(out, kSideMinusOne);
+  le32(out, 1 | (8 << 16));  // planes, bits per pixel
+  le32(out, 1);              // RLE8
+  le32(out, static_cast<std::uint32_t>(pixels.size()));
+  le32(out, 2835);
+  le32(out, 2835);
+  le32(out, 2);  // colours used
+  le32(out, 0);
+  le32(out, 0x00A05A28);  // two palette entries, B G R 0
+  le32(out, 0x0020C8F0);
+  out.insert(out.end(), pixels.begin(), pixels.end());
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+  return std::fclose(file) == 0 && written;
+}
+
 // `row(y, bytes)` fills row y as libpng takes it.
 bool WritePng(const std::string& path, std::uint32_t width, std::uint32_t height, int depth,
               int colour_type, bool interlaced,
@@ -226,6 +311,11 @@ int main(int argc, char** argv) {
   const LargePicture pictures[] = {
       {"tiff-1bit-deflate-one-strip.tif", "TIFF 32768x32767 1-bit, Deflate, one strip",
        WriteTiffOneStrip},
+      {"tiff-rgb-deflate-one-strip.tif", "TIFF 32768x32767 8-bit RGB, Deflate, one strip",
+       [](const std::string& path) { return WriteTiffRgbOneStrip(path, false); }},
+      {"tiff-rgb-planes-one-strip.tif",
+       "TIFF 32768x32767 8-bit RGB in three planes, Deflate, one strip each",
+       [](const std::string& path) { return WriteTiffRgbOneStrip(path, true); }},
       {"png-1bit-interlaced.png", "PNG 32768x32767 1-bit, Adam7",
        [&](const std::string& path) {
          return WritePng(path, kSide, kSideMinusOne, 1, PNG_COLOR_TYPE_GRAY, true, squares);
@@ -247,6 +337,7 @@ int main(int argc, char** argv) {
       {"gif-65535x16384.gif", "GIF 65535x16384, one colour, full LZW table",
        [](const std::string& path) { return WriteGif(path, 65535, 16384); }},
       {"jpeg-grey.jpg", "JPEG 32768x32767 grey, baseline", WriteJpeg},
+      {"bmp-rle8.bmp", "BMP 32768x32767 8-bit RLE8", WriteBmpRle8},
   };
   int status = 0;
   for (const LargePicture& picture : pictures) {
