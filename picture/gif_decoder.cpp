@@ -88,8 +88,8 @@ class FramePainter {
  public:
   FramePainter(const ColorMapObject* colours, int transparent_index, std::uint32_t screen_width)
       : row_(static_cast<std::size_t>(screen_width) * 4, 0) {
-    for (int index = 0; index < 256; ++index) {
-      std::uint8_t* pixel = table_.data() + index * 4;
+    for (int index = 0; index < kIndices; ++index) {
+      std::uint8_t* pixel = table_.data() + static_cast<std::size_t>(index) * 4;
       if (index == transparent_index) continue;  // stays 0, 0, 0, 0
       if (colours != nullptr && index < colours->ColorCount) {
         const GifColorType& colour = colours->Colors[index];
@@ -113,7 +113,8 @@ class FramePainter {
   const std::uint8_t* Black() const { return black_.data(); }
 
  private:
-  std::array<std::uint8_t, 256 * 4> table_{};
+  static constexpr int kIndices = 256;
+  std::array<std::uint8_t, std::size_t{kIndices} * 4> table_{};
   std::vector<std::uint8_t> row_;
   std::vector<std::uint8_t> black_;
 };
