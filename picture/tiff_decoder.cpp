@@ -16,10 +16,11 @@ namespace {
 
 // Memory bounds. libtiff holds a strip's compressed bytes whole; beyond
 // kMaxRawStripBytes a picture is refused as too large to decode. Strips are
-// otherwise decoded a row at a time, converted kPieceColumns pixels at once.
-// Tiles and separately stored planes go through libtiff's converter a band
-// of whole strips or tile rows at a time (each decoded once): its buffer and
-// libtiff's for one strip or tile together stay within kMaxBandBytes.
+// otherwise decoded a row at a time, converted kPieceColumns pixels at once;
+// tiles a row of tiles at a time. Separately stored planes and subsampled
+// chroma go through libtiff's converter a band of whole strips or tile rows
+// at a time (each decoded once). A band and libtiff's buffer for one strip
+// or tile together stay within kMaxBandBytes.
 // libtiff's own allocations are capped at kMaxLibraryAllocation.
 constexpr std::uint64_t kMaxRawStripBytes = std::uint64_t{64} << 20;
 constexpr std::uint64_t kMaxScanlineBytes = std::uint64_t{32} << 20;
@@ -224,11 +225,11 @@ void PackRow(const std::uint32_t* abgr, std::uint32_t width, std::uint8_t* rgba)
   }
 }
 
-// Whether the rows can be read one by one and converted by the routine
-// TIFFRGBAImageBegin chose: interleaved samples in strips, without
-// subsampled chroma (whose routines take several rows at once).
-bool ReadsByRow(TIFF* tiff, const TIFFRGBAImage& image) {
-  return TIFFIsTiled(tiff) == 0 && image.isContig != 0 && image.put.contig != nullptr &&
+// Whether the rows can be converted one by one by the routine
+// TIFFRGBAImageBegin chose: interleaved samples without subsampled chroma
+// (whose routines take several rows at once).
+bool ConvertsByRow(const TIFFRGBAImage& image) {
+  return image.isContig != 0 && image.put.contig != nullptr &&
          image.photometric != PHOTOMETRIC_YCBCR;
 }
 
@@ -264,6 +265,54 @@ DecodeOutcome DecodeByRow(TIFF* tiff, TiffStream& stream, TIFFRGBAImage& image, 
                        scanline.data() + x * bits_per_pixel / 8);
       PackRow(converted.data(), count, rgba.data());
       sink.Pixels(y, x, 1, count, rgba.data());
+    }
+    anything_delivered = true;
+  }
+  return DecodeOutcome{DecodeStatus::kOk, {}};
+}
+
+// Decodes the tiles a row of tiles at a time, each tile once, converting
+// each of its rows on its own: libtiff's own tile converter refuses
+// uncompressed tiles read from a stream and skips the wrong number of bytes
+// after a 16-bit row of a tile that crosses the right edge.
+DecodeOutcome DecodeByTile(TIFF* tiff, TiffStream& stream, TIFFRGBAImage& image,
+                           std::uint32_t width, std::uint32_t height, RowSink& sink) {
+  std::uint32_t tile_width = 0;
+  std::uint32_t tile_length = 0;
+  TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tile_width);
+  TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tile_length);
+  const std::uint64_t tile_bytes = TIFFTileSize64(tiff);
+  const std::uint64_t tile_row_bytes = TIFFTileRowSize64(tiff);
+  if (tile_width == 0 || tile_length == 0 || tile_bytes == 0 || tile_row_bytes == 0) {
+    return Damaged(stream, false);
+  }
+  const std::uint32_t band_rows = std::min(tile_length, height);
+  if (std::uint64_t{band_rows} * width * 4 + tile_bytes > kMaxBandBytes) {
+    return TooLargeToDecodeOutcome(kMaxBandBytes);
+  }
+  std::vector<std::uint8_t> tile(static_cast<std::size_t>(tile_bytes));
+  std::vector<std::uint32_t> band(std::size_t{band_rows} * width);
+  std::vector<std::uint8_t> rgba(std::size_t{width} * 4);
+  bool anything_delivered = false;
+  for (std::uint32_t top = 0; top < height; top += tile_length) {
+    const std::uint32_t rows = std::min(tile_length, height - top);
+    if (!StorageFits(tiff, *stream.source, width, top, rows)) {
+      return TooLargeToDecodeOutcome(kMaxRawStripBytes);
+    }
+    for (std::uint32_t left = 0; left < width; left += tile_width) {
+      const std::uint32_t columns = std::min(tile_width, width - left);
+      stream.library_error = false;
+      if (TIFFReadTile(tiff, tile.data(), left, top, 0, 0) < 0 || stream.library_error) {
+        return Damaged(stream, anything_delivered);
+      }
+      for (std::uint32_t row = 0; row < rows; ++row) {
+        image.put.contig(&image, band.data() + std::size_t{row} * width + left, left, top + row,
+                         columns, 1, 0, 0, tile.data() + row * tile_row_bytes);
+      }
+    }
+    for (std::uint32_t row = 0; row < rows; ++row) {
+      PackRow(band.data() + std::size_t{row} * width, width, rgba.data());
+      sink.Row(top + row, width, rgba.data());
     }
     anything_delivered = true;
   }
@@ -315,8 +364,10 @@ DecodeOutcome DecodeTiff(ByteSource& source, RowSink& sink, const DecodeRequest&
   image.get().req_orientation = orientation;
   if (!sink.Begin(width, height, orientation)) return TooLarge(width, height);
 
-  if (ReadsByRow(tiff.get(), image.get())) {
-    return DecodeByRow(tiff.get(), stream, image.get(), width, height, sink);
+  if (ConvertsByRow(image.get())) {
+    return TIFFIsTiled(tiff.get()) != 0
+               ? DecodeByTile(tiff.get(), stream, image.get(), width, height, sink)
+               : DecodeByRow(tiff.get(), stream, image.get(), width, height, sink);
   }
 
   const std::uint32_t band_height = BandHeight(tiff.get(), width, height);
