@@ -30,7 +30,7 @@ printf '%-34s %9s %9s %9s  %s\n' "picture" "size" "seconds" "peak MiB" "outcome"
 while IFS=$'\t' read -r path what; do
   status=0
   /usr/bin/time -f '%e %M' -o "$tmp/time" "$render" "$path" </dev/null >/dev/null 2>"$tmp/err" || status=$?
-  read -r seconds rss <"$tmp/time"
+  read -r seconds rss < <(tail -n 1 "$tmp/time")
   outcome=$(grep -v '^Command exited' "$tmp/err" | sed "s|'$path'|picture|" | head -c 120 || true)
   [ -n "$outcome" ] || outcome="shown"
   ((status == 0 || status == 1)) || outcome="exit status $status: $outcome"
