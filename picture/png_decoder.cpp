@@ -42,10 +42,13 @@ constexpr std::uint64_t kHeaderEnd = 33;
 // them to the sink, through a queue of up to this many bytes of rows.
 // Waking a sleeping thread costs tens of microseconds on some machines:
 // the ring is long so that it happens rarely. Rows too wide for
-// kMinQueueSlots of them to fit are decoded on the caller's thread.
+// kMinQueueSlots of them to fit are decoded on the caller's thread, and so
+// are rows narrower than kMinQueuedRowBytes, whose handing over through the
+// queue's lock would cost more than decoding them.
 constexpr std::size_t kQueueBytes = 4u << 20;
 constexpr std::size_t kMaxQueueSlots = 128;
 constexpr std::size_t kMinQueueSlots = 4;
+constexpr std::size_t kMinQueuedRowBytes = 1024;
 
 constexpr std::uint32_t kAdam7XStart[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::uint32_t kAdam7XStep[7] = {8, 8, 4, 4, 2, 2, 1};
@@ -548,7 +551,7 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   }
   const std::size_t row_bytes = PixelBytes(read) * read.width;
   const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / row_bytes);
-  if (slots >= kMinQueueSlots) {
+  if (slots >= kMinQueueSlots && row_bytes >= kMinQueuedRowBytes) {
     switch (ReadRowsOnThread(read, sink, slots)) {
       case Threaded::kDecoded:
         return DecodeOutcome{DecodeStatus::kOk, {}};
