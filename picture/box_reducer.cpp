@@ -186,7 +186,8 @@ bool BoxReducer::Begin(std::uint32_t width, std::uint32_t height, int orientatio
   grid_.clear();
   grid_.shrink_to_fit();
   std::uint64_t pixels = std::uint64_t{width} * height;  // cannot overflow: both are 32-bit
-  refused_ = width == 0 || height == 0 || pixels > request_.max_pixels;
+  refused_ =
+      width == 0 || height == 0 || pixels > request_.max_pixels || height > request_.max_rows;
   if (refused_) return false;
 
   if (orientation < 1 || orientation > 8) orientation = 1;

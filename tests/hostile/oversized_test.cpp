@@ -59,6 +59,11 @@ const OversizedCase kCases[] = {
      "corrupt PNG data"},
     {"png_product_2p32", [] { return PngSized(65536, 65536, 8, 2); }, Expect::kNotShown,
      "picture too large (65536 x 65536)"},
+    // Within the pixel limit, but each row costs its own work.
+    {"png_16_wide_2p26_tall", [] { return PngSized(16, 1u << 26, 8, 0); }, Expect::kNotShown,
+     "picture too large (16 x 67108864)"},
+    {"tiff_1_wide_2p30_tall", [] { return TiffWithSize(1, 1u << 30, 8, 1, 200, 64); },
+     Expect::kNotShown, "picture too large (1 x 1073741824)"},
     {"png_at_the_limit_no_data", [] { return PngSized(32768, 32768, 8, 0); }, Expect::kNotShown,
      "corrupt PNG data"},
     // libjpeg's own limit is 65500 per side.
