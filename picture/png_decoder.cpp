@@ -101,20 +101,6 @@ std::uint32_t ChooseShift(const DecodeRequest& request, std::uint32_t width, std
   return 0;
 }
 
-bool RowInPass(int pass, std::uint32_t y, const PassLayout& layout) {
-  return layout.count != 0 && y >= kAdam7YStart[pass] &&
-         (y - kAdam7YStart[pass]) % kAdam7YStep[pass] == 0;
-}
-
-// Picks the pass's pixels out of a row libpng filled at their final columns.
-void PackPassPixels(const std::uint8_t* row, const PassLayout& layout, std::uint32_t pixel_bytes,
-                    std::uint8_t* packed) {
-  for (std::uint32_t i = 0; i < layout.count; ++i) {
-    std::memcpy(packed + std::size_t{i} * pixel_bytes,
-                row + (layout.x_start + std::size_t{i} * layout.x_step) * pixel_bytes, pixel_bytes);
-  }
-}
-
 // Everything libpng's callbacks and the setjmp frames below touch. It lives
 // in DecodePng's frame; the functions that call setjmp hold nothing but
 // plain values, so a longjmp out of libpng destroys no object.
@@ -292,7 +278,6 @@ const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std:
 
   png_set_expand(read.png);
   if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(read.png);
-  if (read.interlaced) png_set_interlace_handling(read.png);
   png_read_update_info(read.png, read.info);
   read.channels = png_get_channels(read.png, read.info);
   read.sample_bytes = png_get_bit_depth(read.png, read.info) == 16 ? 2 : 1;
@@ -312,17 +297,16 @@ struct Placement {
   std::uint32_t count = 0;
 };
 
-// Reads every row of the picture, or of each interlace pass, in file order.
-// `claim()` gives the buffer a row's pixels go into (nullptr: stop), and
-// `deliver(where, pixels)` takes them once they are there. A plain row is
-// read straight into its buffer; libpng visits every row in every pass and
-// writes only the pass's pixels, at their final columns, so an interlaced
-// row is read into `scratch` and its pass's pixels gathered into the
-// buffer. At a shift, only the passes it needs are read, and the rest of
-// the file is left unread. False when libpng gave up or claim() said to
-// stop.
+// Reads every row of the picture, or of each interlace pass, in file order,
+// each straight into its buffer: libpng (left to interlace nothing itself)
+// gives a pass's rows as they are stored, its pixels side by side, and
+// passes that hold no pixel not at all. `claim()` gives the buffer a row's
+// pixels go into (nullptr: stop), and `deliver(where, pixels)` takes them
+// once they are there. At a shift, only the passes it needs are read, and
+// the rest of the file is left unread. False when libpng gave up or
+// claim() said to stop.
 template <typename Claim, typename Deliver>
-[[nodiscard]] bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver) {
+[[nodiscard]] bool WalkRows(PngRead& read, Claim claim, Deliver deliver) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   const std::uint32_t width = read.width;
   const std::uint32_t height = read.height;
@@ -338,12 +322,11 @@ template <typename Claim, typename Deliver>
   const std::uint32_t shift = read.shift;
   for (int pass = 0; pass < kPassesForShift[shift]; ++pass) {
     const PassLayout layout = LayoutOfPass(pass, width);
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, scratch, nullptr);
-      if (!RowInPass(pass, y, layout)) continue;
+    if (layout.count == 0) continue;
+    for (std::uint32_t y = kAdam7YStart[pass]; y < height; y += kAdam7YStep[pass]) {
       std::uint8_t* pixels = claim();
       if (pixels == nullptr) return false;
-      PackPassPixels(scratch, layout, static_cast<std::uint32_t>(PixelBytes(read)), pixels);
+      png_read_row(read.png, pixels, nullptr);
       deliver(Placement{y >> shift, layout.x_start >> shift, layout.x_step >> shift, layout.count},
               pixels);
     }
@@ -351,14 +334,12 @@ template <typename Claim, typename Deliver>
   return true;
 }
 
-// Reads every row and hands it to the sink as RGBA through `rgba` (width *
-// 4 bytes); `row` is a row of libpng's, `packed` one for an interlaced
-// pass's pixels. False when libpng gave up.
-[[nodiscard]] bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
-                            std::uint8_t* rgba) {
-  std::uint8_t* const target = read.interlaced ? packed : row;
+// Reads every row and hands it to the sink as RGBA through `rgba`
+// (RgbaBufferBytes long); `row` is a row of libpng's. False when libpng
+// gave up.
+[[nodiscard]] bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* rgba) {
   return WalkRows(
-      read, row, [target] { return target; },
+      read, [row] { return row; },
       [&read, &sink, rgba](const Placement& where, const std::uint8_t* pixels) {
         sink.Pixels(where.y, where.x_start, where.x_step, where.count,
                     AsRgba(read, pixels, where.count, rgba));
@@ -452,12 +433,11 @@ class RowQueue {
   bool stopped_ = false;
 };
 
-// ReadRows for the decoding thread: rows go into the queue. `row` is only
-// used for interlaced pictures. False when libpng gave up or the consumer
-// stopped.
-[[nodiscard]] bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
+// ReadRows for the decoding thread: rows go into the queue. False when
+// libpng gave up or the consumer stopped.
+[[nodiscard]] bool ReadRowsQueued(PngRead& read, RowQueue& queue) {
   return WalkRows(
-      read, row, [&queue] { return queue.Claim(); },
+      read, [&queue] { return queue.Claim(); },
       [&queue](const Placement& where, const std::uint8_t*) { queue.Publish(where); });
 }
 
@@ -467,14 +447,13 @@ enum class Threaded { kDecoded, kGaveUp, kNoThread };
 [[nodiscard]] Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
   const std::size_t row_bytes = PixelBytes(read) * read.width;
   RowQueue queue(slots, row_bytes);
-  std::vector<std::uint8_t> row(read.interlaced ? row_bytes : 0);
   std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
   bool decoded = false;
   {
     std::thread decoder;
     try {
       decoder = std::thread([&] {
-        decoded = ReadRowsQueued(read, queue, row.data());
+        decoded = ReadRowsQueued(read, queue);
         queue.Finish();
       });
     } catch (const std::system_error&) {
@@ -562,9 +541,8 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
     }
   }
   std::vector<std::uint8_t> row(row_bytes);
-  std::vector<std::uint8_t> packed(read.interlaced ? row_bytes : 0);
   std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
-  if (!ReadRows(read, sink, row.data(), packed.data(), rgba.data())) return Damaged(read);
+  if (!ReadRows(read, sink, row.data(), rgba.data())) return Damaged(read);
   return DecodeOutcome{DecodeStatus::kOk, {}};
 }
 
