@@ -154,6 +154,7 @@ bool WritePng(const std::string& path, std::uint32_t width, std::uint32_t height
     return false;
   }
   png_init_io(png, file);
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_set_compression_level(png, 9);
   png_set_IHDR(png, info, width, height, depth, colour_type,
                interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -333,6 +334,12 @@ int main(int argc, char** argv) {
        [](const std::string& path) {
          return WritePng(path, kSide, kSideMinusOne, 16, PNG_COLOR_TYPE_RGB_ALPHA, false,
                          [](std::uint32_t, Bytes& row) { row.assign(std::size_t{kSide} * 8, 0); });
+       }},
+      {"png-narrow-interlaced.png", "PNG 16x33554432 8-bit grey, Adam7 (the most rows admitted)",
+       [](const std::string& path) {
+         return WritePng(
+             path, 16, std::uint32_t{1} << 25, 8, PNG_COLOR_TYPE_GRAY, true,
+             [](std::uint32_t y, Bytes& row) { row.assign(16, (y >> 12) % 2 != 0 ? 200 : 30); });
        }},
       {"gif-65535x16384.gif", "GIF 65535x16384, one colour, full LZW table",
        [](const std::string& path) { return WriteGif(path, 65535, 16384); }},
