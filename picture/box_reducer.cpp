@@ -186,7 +186,8 @@ bool BoxReducer::Begin(std::uint32_t width, std::uint32_t height, int orientatio
   grid_.clear();
   grid_.shrink_to_fit();
   std::uint64_t pixels = std::uint64_t{width} * height;  // cannot overflow: both are 32-bit
-  refused_ = width == 0 || height == 0 || pixels > request_.max_pixels;
+  refused_ =
+      width == 0 || height == 0 || pixels > request_.max_pixels || height > request_.max_rows;
   if (refused_) return false;
 
   if (orientation < 1 || orientation > 8) orientation = 1;
@@ -259,6 +260,17 @@ void BoxReducer::AddRuns(std::uint64_t* line, std::uint32_t x, std::uint32_t end
   const std::uint32_t cell = x_axis.CellOf(x_reversed_ ? x_axis.length - 1 - x : x);
   const Run* run = runs_.data() + (x_reversed_ ? x_axis.cells - 1 - cell : cell);
   const bool opaque = AllOpaque(rgba, end - x);
+  if (x_axis.cells == x_axis.length) {
+    // A column per cell (a narrow picture): runs of one pixel.
+    for (; x < end; ++x, ++run, rgba += 4) {
+      std::uint64_t* sums = line + run->offset;
+      const std::uint32_t alpha = opaque ? 255 : rgba[3];
+      sums[0] += Premultiplied(rgba[0], alpha);
+      sums[1] += Premultiplied(rgba[1], alpha);
+      sums[2] += Premultiplied(rgba[2], alpha);
+    }
+    return;
+  }
   while (x < end) {
     const std::uint32_t stop = std::min(run->end, end);
     if (opaque) {

@@ -26,8 +26,8 @@ class BoxReducer final : public RowSink {
   // The canvas keeps its size: it is the target of the reduction.
   BoxReducer(Canvas& canvas, const DecodeRequest& request, ProgressCallback progress = {});
 
-  // Refuses an empty picture or one of more than max_pixels pixels, before
-  // allocating anything.
+  // Refuses an empty picture or one of more than max_pixels pixels or
+  // max_rows rows, before allocating anything.
   [[nodiscard]] bool Begin(std::uint32_t width, std::uint32_t height, int orientation) override;
   void Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step, std::uint32_t count,
               const std::uint8_t* rgba) override;

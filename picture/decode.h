@@ -24,6 +24,10 @@ struct DecodeRequest {
   // Pictures with more pixels than this (as declared, before any scaling)
   // are refused as too large.
   std::uint64_t max_pixels = std::uint64_t{1} << 30;
+  // And pictures of more rows than this (as delivered): every row costs
+  // its own work whatever its width, so that a picture a few pixels wide and
+  // a thousand million tall would take minutes.
+  std::uint32_t max_rows = std::uint32_t{1} << 25;
 };
 
 enum class DecodeStatus {

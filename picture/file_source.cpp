@@ -50,7 +50,15 @@ std::unique_ptr<FileSource> FileSource::Open(const std::string& path, std::strin
     return nullptr;
   }
   if (info.st_size <= 0) {
-    reason = "empty file";
+    // Files of the kernel's (/proc, /sys) report no size whatever they
+    // hold, and some cannot be read from their start at all: only a file
+    // that gives nothing is empty.
+    std::uint8_t probe = 0;
+    ssize_t got = 0;
+    do {
+      got = ::pread(fd, &probe, 1, 0);
+    } while (got < 0 && errno == EINTR);
+    reason = got == 0 ? "empty file" : "not a readable file";
     ::close(fd);
     return nullptr;
   }

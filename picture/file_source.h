@@ -15,7 +15,8 @@ namespace vistamere::picture {
 class FileSource final : public ByteSource {
  public:
   // Opens `path`; on failure returns null and sets `reason` to a short
-  // lower-case phrase ("no such file", "not a regular file", "empty file"...).
+  // lower-case phrase ("no such file", "not a regular file", "empty file",
+  // "not a readable file" for one that reports no size yet is not empty...).
   [[nodiscard]] static std::unique_ptr<FileSource> Open(const std::string& path,
                                                         std::string& reason);
 

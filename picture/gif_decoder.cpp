@@ -3,6 +3,8 @@
 #include "picture/decode_outcomes.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -79,41 +81,40 @@ class GifFile {
   }
 }
 
-// Turns the frame's colour indices into RGBA pixels of a screen row.
+// Turns the frame's colour indices into RGBA pixels of a screen row, by a
+// table of the 256 indices' pixels: the transparent one clear, one past the
+// colour map opaque black.
 class FramePainter {
  public:
   FramePainter(const ColorMapObject* colours, int transparent_index, std::uint32_t screen_width)
-      : colours_(colours),
-        transparent_index_(transparent_index),
-        row_(static_cast<std::size_t>(screen_width) * 4, 0) {
+      : row_(static_cast<std::size_t>(screen_width) * 4, 0) {
+    for (int index = 0; index < kIndices; ++index) {
+      std::uint8_t* pixel = table_.data() + static_cast<std::size_t>(index) * 4;
+      if (index == transparent_index) continue;  // stays 0, 0, 0, 0
+      if (colours != nullptr && index < colours->ColorCount) {
+        const GifColorType& colour = colours->Colors[index];
+        pixel[0] = colour.Red;
+        pixel[1] = colour.Green;
+        pixel[2] = colour.Blue;
+      }
+      pixel[3] = 255;
+    }
     for (std::size_t x = 0; x < screen_width; ++x) row_[x * 4 + 3] = 255;
     black_ = row_;
   }
 
   const std::uint8_t* Paint(const GifPixelType* indices, std::uint32_t left, std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-      std::uint8_t* pixel = row_.data() + (static_cast<std::size_t>(left) + i) * 4;
-      const int index = indices[i];
-      if (index == transparent_index_) {
-        std::fill(pixel, pixel + 4, 0);
-      } else if (colours_ != nullptr && index < colours_->ColorCount) {
-        const GifColorType& colour = colours_->Colors[index];
-        pixel[0] = colour.Red;
-        pixel[1] = colour.Green;
-        pixel[2] = colour.Blue;
-        pixel[3] = 255;
-      } else {
-        pixel[0] = pixel[1] = pixel[2] = 0;
-        pixel[3] = 255;
-      }
+    std::uint8_t* pixel = row_.data() + static_cast<std::size_t>(left) * 4;
+    for (std::uint32_t i = 0; i < count; ++i, pixel += 4) {
+      std::memcpy(pixel, table_.data() + std::size_t{indices[i]} * 4, 4);
     }
     return row_.data();
   }
   const std::uint8_t* Black() const { return black_.data(); }
 
  private:
-  const ColorMapObject* colours_;
-  int transparent_index_;
+  static constexpr int kIndices = 256;
+  std::array<std::uint8_t, std::size_t{kIndices} * 4> table_{};
   std::vector<std::uint8_t> row_;
   std::vector<std::uint8_t> black_;
 };
@@ -131,6 +132,11 @@ DecodeOutcome DecodeGif(ByteSource& source, RowSink& sink, const DecodeRequest& 
   const GifImageDesc& frame = file->Image;
   if (frame.Left < 0 || frame.Top < 0 || frame.Width <= 0 || frame.Height <= 0) {
     return Damaged(stream, false);
+  }
+  // A frame that starts past the screen it declares shows nothing of it.
+  if (file->SWidth > 0 && file->SHeight > 0 &&
+      (frame.Left >= file->SWidth || frame.Top >= file->SHeight)) {
+    return DecodeOutcome{DecodeStatus::kFailed, "frame outside the picture"};
   }
   // Some encoders write a frame larger than the screen they declare.
   const std::uint64_t screen_width =

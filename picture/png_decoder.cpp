@@ -13,6 +13,9 @@
 #include <vector>
 
 #include <png.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "picture/exif_orientation.h"
 #include "picture/prefaulted_allocator.h"
@@ -39,10 +42,13 @@ constexpr std::uint64_t kHeaderEnd = 33;
 // them to the sink, through a queue of up to this many bytes of rows.
 // Waking a sleeping thread costs tens of microseconds on some machines:
 // the ring is long so that it happens rarely. Rows too wide for
-// kMinQueueSlots of them to fit are decoded on the caller's thread.
+// kMinQueueSlots of them to fit are decoded on the caller's thread, and so
+// are rows narrower than kMinQueuedRowBytes, whose handing over through the
+// queue's lock would cost more than decoding them.
 constexpr std::size_t kQueueBytes = 4u << 20;
 constexpr std::size_t kMaxQueueSlots = 128;
 constexpr std::size_t kMinQueueSlots = 4;
+constexpr std::size_t kMinQueuedRowBytes = 1024;
 
 constexpr std::uint32_t kAdam7XStart[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::uint32_t kAdam7XStep[7] = {8, 8, 4, 4, 2, 2, 1};
@@ -62,18 +68,37 @@ PassLayout LayoutOfPass(int pass, std::uint32_t width) {
   return {x_start, x_step, x_start < width ? (width - x_start + x_step - 1) / x_step : 0};
 }
 
-bool RowInPass(int pass, std::uint32_t y, const PassLayout& layout) {
-  return layout.count != 0 && y >= kAdam7YStart[pass] &&
-         (y - kAdam7YStart[pass]) % kAdam7YStep[pass] == 0;
+// Decoding an interlaced picture at 1/2^shift of its size on both axes
+// takes its first passes alone: they hold every pixel whose row and column
+// are multiples of 2^shift (shift 3: pass 1; 2: passes 1-3; 1: 1-5).
+constexpr int kPassesForShift[4] = {7, 5, 3, 1};
+constexpr std::uint32_t kMaxShift = 3;
+
+std::uint32_t Shrunk(std::uint32_t size, std::uint32_t shift) {
+  return static_cast<std::uint32_t>((std::uint64_t{size} + (1u << shift) - 1) >> shift);
 }
 
-// Picks the pass's pixels out of a row libpng filled at their final columns.
-void PackPassPixels(const std::uint8_t* row, const PassLayout& layout, std::uint32_t channels,
-                    std::uint8_t* packed) {
-  for (std::uint32_t i = 0; i < layout.count; ++i) {
-    std::memcpy(packed + std::size_t{i} * channels,
-                row + (layout.x_start + std::size_t{i} * layout.x_step) * channels, channels);
+// The largest shift whose picture still covers the target on both axes, or
+// keeps 7/8 of the detail shown. A turned picture's stored rows become its
+// columns, so its axes are compared the other way round.
+std::uint32_t ChooseShift(const DecodeRequest& request, std::uint32_t width, std::uint32_t height,
+                          bool turned) {
+  std::uint64_t target_width = request.target_width;
+  std::uint64_t target_height = request.target_height;
+  std::uint64_t shown_width = request.shown_width;
+  std::uint64_t shown_height = request.shown_height;
+  const bool shown_given = shown_width != 0 && shown_height != 0;
+  if (turned) {
+    std::swap(target_width, target_height);
+    std::swap(shown_width, shown_height);
   }
+  for (std::uint32_t shift = kMaxShift; shift > 0; --shift) {
+    const std::uint64_t w = Shrunk(width, shift);
+    const std::uint64_t h = Shrunk(height, shift);
+    if (w >= target_width && h >= target_height) return shift;
+    if (shown_given && w * 8 >= shown_width * 7 && h * 8 >= shown_height * 7) return shift;
+  }
+  return 0;
 }
 
 // Everything libpng's callbacks and the setjmp frames below touch. It lives
@@ -97,10 +122,18 @@ struct PngRead {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   bool interlaced = false;
-  std::uint32_t channels = 4;  // of libpng's rows: 3 (RGB) or 4 (RGBA)
+  std::uint32_t shift = 0;  // of an interlaced picture: see kPassesForShift
+  // libpng's rows: grey, grey and alpha, RGB or RGBA (1 to 4 channels) of
+  // 8 or 16 bits (1 or 2 bytes, the more significant first).
+  std::uint32_t channels = 4;
+  std::uint32_t sample_bytes = 1;
   int orientation = 1;
   bool anything_delivered = false;
 };
+
+std::size_t PixelBytes(const PngRead& read) {
+  return std::size_t{read.channels} * read.sample_bytes;
+}
 
 [[noreturn]] void OnError(png_structp png, png_const_charp) {
   std::longjmp(png_jmpbuf(png), 1);
@@ -152,18 +185,72 @@ int OrientationOf(png_structp png, png_infop info) {
   return OrientationFromTiffStructure(exif, length);
 }
 
-// libpng can add the alpha channel itself, but on the decoding thread that
-// costs more than here, on the sink's.
-const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std::uint32_t channels,
-                           std::uint8_t* rgba) {
-  if (channels == 4) return pixels;
-  for (std::uint32_t i = 0; i < count; ++i, pixels += 3, rgba += 4) {
-    rgba[0] = pixels[0];
-    rgba[1] = pixels[1];
-    rgba[2] = pixels[2];
-    rgba[3] = 0xFF;
+// libpng can add the alpha channel, turn grey into RGB and drop the lower
+// byte of 16-bit samples itself, but on the decoding thread that costs more
+// than here, on the sink's (the threads then share the work).
+template <int kChannels>
+void ToRgba(const std::uint8_t* pixels, std::uint32_t count, std::uint8_t* rgba) {
+  for (std::uint32_t i = 0; i < count; ++i, pixels += kChannels, rgba += 4) {
+    if constexpr (kChannels <= 2) {
+      rgba[0] = rgba[1] = rgba[2] = pixels[0];
+    } else {
+      rgba[0] = pixels[0];
+      rgba[1] = pixels[1];
+      rgba[2] = pixels[2];
+    }
+    rgba[3] = kChannels % 2 == 0 ? pixels[kChannels - 1] : 0xFF;
   }
-  return rgba - std::size_t{count} * 4;
+}
+
+// Keeps the more significant (first) byte of each of `count` 16-bit samples.
+void Narrow(const std::uint8_t* samples, std::size_t count, std::uint8_t* narrowed) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  for (; i + 16 <= count; i += 16) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i + 16));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(narrowed + i),
+        _mm_packus_epi16(_mm_and_si128(first, low_bytes), _mm_and_si128(second, low_bytes)));
+  }
+#endif
+  for (; i < count; ++i) narrowed[i] = samples[2 * i];
+}
+
+// Bytes the sink's side needs to turn a row of `width` pixels into RGBA.
+std::size_t RgbaBufferBytes(const PngRead& read) {
+  if (read.channels == 4 && read.sample_bytes == 1) return 0;
+  const std::size_t narrowed = read.sample_bytes == 2 && read.channels < 4 ? read.channels : 0;
+  return (4 + narrowed) * read.width;
+}
+
+// `count` of libpng's pixels as RGBA: `pixels` themselves or `buffer`
+// (RgbaBufferBytes long) filled.
+const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std::uint32_t count,
+                           std::uint8_t* buffer) {
+  if (read.sample_bytes == 2) {
+    if (read.channels == 4) {
+      Narrow(pixels, std::size_t{count} * 4, buffer);
+      return buffer;
+    }
+    std::uint8_t* narrowed = buffer + std::size_t{read.width} * 4;
+    Narrow(pixels, std::size_t{count} * read.channels, narrowed);
+    pixels = narrowed;
+  }
+  switch (read.channels) {
+    case 1:
+      ToRgba<1>(pixels, count, buffer);
+      return buffer;
+    case 2:
+      ToRgba<2>(pixels, count, buffer);
+      return buffer;
+    case 3:
+      ToRgba<3>(pixels, count, buffer);
+      return buffer;
+    default:
+      return pixels;
+  }
 }
 
 // Reads the chunks up to the image data and sets the conversion of every
@@ -190,20 +277,19 @@ const std::uint8_t* AsRgba(const std::uint8_t* pixels, std::uint32_t count, std:
   read.orientation = OrientationOf(read.png, read.info);
 
   png_set_expand(read.png);
-  png_set_strip_16(read.png);
-  png_set_gray_to_rgb(read.png);
   if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(read.png);
-  if (read.interlaced) png_set_interlace_handling(read.png);
   png_read_update_info(read.png, read.info);
   read.channels = png_get_channels(read.png, read.info);
-  if ((read.channels != 3 && read.channels != 4) ||
-      png_get_rowbytes(read.png, read.info) != std::size_t{read.width} * read.channels) {
+  read.sample_bytes = png_get_bit_depth(read.png, read.info) == 16 ? 2 : 1;
+  if (read.channels < 1 || read.channels > 4 ||
+      png_get_rowbytes(read.png, read.info) != PixelBytes(read) * read.width) {
     png_error(read.png, "unexpected row size");
   }
   return true;
 }
 
-// Where a row's pixels go: RowSink::Pixels's arguments.
+// Where a row's pixels go: RowSink::Pixels's arguments, in the delivered
+// (possibly shrunk) picture.
 struct Placement {
   std::uint32_t y = 0;
   std::uint32_t x_start = 0;
@@ -211,15 +297,16 @@ struct Placement {
   std::uint32_t count = 0;
 };
 
-// Reads every row of the picture, or of each interlace pass, in file order.
-// `claim()` gives the buffer a row's pixels go into (nullptr: stop), and
-// `deliver(where, pixels)` takes them once they are there. A plain row is
-// read straight into its buffer; libpng visits every row in every pass and
-// writes only the pass's pixels, at their final columns, so an interlaced
-// row is read into `scratch` and its pass's pixels gathered into the
-// buffer. False when libpng gave up or claim() said to stop.
+// Reads every row of the picture, or of each interlace pass, in file order,
+// each straight into its buffer: libpng (left to interlace nothing itself)
+// gives a pass's rows as they are stored, its pixels side by side, and
+// passes that hold no pixel not at all. `claim()` gives the buffer a row's
+// pixels go into (nullptr: stop), and `deliver(where, pixels)` takes them
+// once they are there. At a shift, only the passes it needs are read, and
+// the rest of the file is left unread. False when libpng gave up or
+// claim() said to stop.
 template <typename Claim, typename Deliver>
-[[nodiscard]] bool WalkRows(PngRead& read, std::uint8_t* scratch, Claim claim, Deliver deliver) {
+[[nodiscard]] bool WalkRows(PngRead& read, Claim claim, Deliver deliver) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   const std::uint32_t width = read.width;
   const std::uint32_t height = read.height;
@@ -232,31 +319,30 @@ template <typename Claim, typename Deliver>
     }
     return true;
   }
-  for (int pass = 0; pass < 7; ++pass) {
+  const std::uint32_t shift = read.shift;
+  for (int pass = 0; pass < kPassesForShift[shift]; ++pass) {
     const PassLayout layout = LayoutOfPass(pass, width);
-    for (std::uint32_t y = 0; y < height; ++y) {
-      png_read_row(read.png, scratch, nullptr);
-      if (!RowInPass(pass, y, layout)) continue;
+    if (layout.count == 0) continue;
+    for (std::uint32_t y = kAdam7YStart[pass]; y < height; y += kAdam7YStep[pass]) {
       std::uint8_t* pixels = claim();
       if (pixels == nullptr) return false;
-      PackPassPixels(scratch, layout, read.channels, pixels);
-      deliver(Placement{y, layout.x_start, layout.x_step, layout.count}, pixels);
+      png_read_row(read.png, pixels, nullptr);
+      deliver(Placement{y >> shift, layout.x_start >> shift, layout.x_step >> shift, layout.count},
+              pixels);
     }
   }
   return true;
 }
 
-// Reads every row and hands it to the sink as RGBA through `rgba` (width *
-// 4 bytes); `row` is a row of libpng's, `packed` one for an interlaced
-// pass's pixels. False when libpng gave up.
-[[nodiscard]] bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* packed,
-                            std::uint8_t* rgba) {
-  std::uint8_t* const target = read.interlaced ? packed : row;
+// Reads every row and hands it to the sink as RGBA through `rgba`
+// (RgbaBufferBytes long); `row` is a row of libpng's. False when libpng
+// gave up.
+[[nodiscard]] bool ReadRows(PngRead& read, RowSink& sink, std::uint8_t* row, std::uint8_t* rgba) {
   return WalkRows(
-      read, row, [target] { return target; },
+      read, [row] { return row; },
       [&read, &sink, rgba](const Placement& where, const std::uint8_t* pixels) {
         sink.Pixels(where.y, where.x_start, where.x_step, where.count,
-                    AsRgba(pixels, where.count, read.channels, rgba));
+                    AsRgba(read, pixels, where.count, rgba));
         read.anything_delivered = true;
       });
 }
@@ -347,12 +433,11 @@ class RowQueue {
   bool stopped_ = false;
 };
 
-// ReadRows for the decoding thread: rows go into the queue. `row` is only
-// used for interlaced pictures. False when libpng gave up or the consumer
-// stopped.
-[[nodiscard]] bool ReadRowsQueued(PngRead& read, RowQueue& queue, std::uint8_t* row) {
+// ReadRows for the decoding thread: rows go into the queue. False when
+// libpng gave up or the consumer stopped.
+[[nodiscard]] bool ReadRowsQueued(PngRead& read, RowQueue& queue) {
   return WalkRows(
-      read, row, [&queue] { return queue.Claim(); },
+      read, [&queue] { return queue.Claim(); },
       [&queue](const Placement& where, const std::uint8_t*) { queue.Publish(where); });
 }
 
@@ -360,16 +445,15 @@ enum class Threaded { kDecoded, kGaveUp, kNoThread };
 
 // Decodes on a second thread and delivers here.
 [[nodiscard]] Threaded ReadRowsOnThread(PngRead& read, RowSink& sink, std::size_t slots) {
-  const std::size_t row_bytes = std::size_t{read.width} * read.channels;
+  const std::size_t row_bytes = PixelBytes(read) * read.width;
   RowQueue queue(slots, row_bytes);
-  std::vector<std::uint8_t> row(read.interlaced ? row_bytes : 0);
-  std::vector<std::uint8_t> rgba(read.channels == 4 ? 0 : std::size_t{read.width} * 4);
+  std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
   bool decoded = false;
   {
     std::thread decoder;
     try {
       decoder = std::thread([&] {
-        decoded = ReadRowsQueued(read, queue, row.data());
+        decoded = ReadRowsQueued(read, queue);
         queue.Finish();
       });
     } catch (const std::system_error&) {
@@ -388,7 +472,7 @@ enum class Threaded { kDecoded, kGaveUp, kNoThread };
     const std::uint8_t* pixels = nullptr;
     while (queue.Next(where, pixels)) {
       sink.Pixels(where.y, where.x_start, where.x_step, where.count,
-                  AsRgba(pixels, where.count, read.channels, rgba.data()));
+                  AsRgba(read, pixels, where.count, rgba.data()));
       read.anything_delivered = true;
       queue.Release();
     }
@@ -437,12 +521,16 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
     if (read.too_large) return TooLarge(read.width, read.height);
     return Damaged(read);
   }
-  if (!sink.Begin(read.width, read.height, read.orientation)) {
+  if (read.interlaced) {
+    read.shift = ChooseShift(request, read.width, read.height, read.orientation >= 5);
+  }
+  if (!sink.Begin(Shrunk(read.width, read.shift), Shrunk(read.height, read.shift),
+                  read.orientation)) {
     return TooLarge(read.width, read.height);
   }
-  const std::size_t row_bytes = std::size_t{read.width} * read.channels;
+  const std::size_t row_bytes = PixelBytes(read) * read.width;
   const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / row_bytes);
-  if (slots >= kMinQueueSlots) {
+  if (slots >= kMinQueueSlots && row_bytes >= kMinQueuedRowBytes) {
     switch (ReadRowsOnThread(read, sink, slots)) {
       case Threaded::kDecoded:
         return DecodeOutcome{DecodeStatus::kOk, {}};
@@ -453,9 +541,8 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
     }
   }
   std::vector<std::uint8_t> row(row_bytes);
-  std::vector<std::uint8_t> packed(read.interlaced ? row_bytes : 0);
-  std::vector<std::uint8_t> rgba(read.channels == 4 ? 0 : std::size_t{read.width} * 4);
-  if (!ReadRows(read, sink, row.data(), packed.data(), rgba.data())) return Damaged(read);
+  std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
+  if (!ReadRows(read, sink, row.data(), rgba.data())) return Damaged(read);
   return DecodeOutcome{DecodeStatus::kOk, {}};
 }
 

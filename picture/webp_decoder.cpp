@@ -58,6 +58,22 @@ int FindOrientation(ByteSource& source, const std::uint8_t* head, std::size_t he
   return 1;
 }
 
+// The canvas an extended file's VP8X chunk declares, 0 x 0 without one.
+// libwebp refuses canvases of 2^32 pixels or more before saying their size.
+void DeclaredCanvas(const std::uint8_t* head, std::size_t head_size, std::uint64_t& width,
+                    std::uint64_t& height) {
+  width = height = 0;
+  constexpr std::size_t kCanvasAt = kRiffHeaderSize + kChunkHeaderSize + 4;
+  if (head_size < kCanvasAt + 6 || std::memcmp(head + kRiffHeaderSize, "VP8X", 4) != 0) return;
+  const std::uint8_t* canvas = head + kCanvasAt;
+  width =
+      (std::uint64_t{canvas[0]} | std::uint64_t{canvas[1]} << 8 | std::uint64_t{canvas[2]} << 16) +
+      1;
+  height =
+      (std::uint64_t{canvas[3]} | std::uint64_t{canvas[4]} << 8 | std::uint64_t{canvas[5]} << 16) +
+      1;
+}
+
 struct Scaling {
   bool enabled = false;
   int width = 0;
@@ -103,7 +119,15 @@ DecodeOutcome DecodeWebp(ByteSource& source, RowSink& sink, const DecodeRequest&
   if (probe == VP8_STATUS_NOT_ENOUGH_DATA) {
     return Outcome(DecodeStatus::kFailed, "truncated WebP data");
   }
-  if (probe != VP8_STATUS_OK) return Outcome(DecodeStatus::kFailed, "corrupt WebP data");
+  if (probe != VP8_STATUS_OK) {
+    std::uint64_t canvas_width = 0;
+    std::uint64_t canvas_height = 0;
+    DeclaredCanvas(chunk.data(), head_size, canvas_width, canvas_height);
+    if (canvas_width * canvas_height > request.max_pixels) {
+      return Outcome(DecodeStatus::kFailed, TooLargeReason(canvas_width, canvas_height));
+    }
+    return Outcome(DecodeStatus::kFailed, "corrupt WebP data");
+  }
   if (features.has_animation) {
     return Outcome(DecodeStatus::kFailed, "animated WebP pictures are not supported");
   }

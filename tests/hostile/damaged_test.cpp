@@ -20,6 +20,7 @@ struct HonestPicture {
   const char* label;
   const char* options;  // after the plasma source
   const char* extension;
+  const char* format;  // as the reasons name it
 };
 
 void PrintTo(const HonestPicture& test, std::ostream* out) {
@@ -27,16 +28,16 @@ void PrintTo(const HonestPicture& test, std::ostream* out) {
 }
 
 const HonestPicture kHonest[] = {
-    {"bmp", "-type TrueColor", "bmp"},
-    {"bmp_rle8", "-colors 60 -compress RLE", "bmp"},
-    {"jpeg", "-quality 85", "jpg"},
-    {"jpeg_progressive", "-quality 85 -interlace Plane", "jpg"},
-    {"png", "", "png"},
-    {"png_interlaced", "-interlace PNG", "png"},
-    {"gif", "-colors 32", "gif"},
-    {"webp_lossy", "-quality 70", "webp"},
-    {"webp_lossless", "-define webp:lossless=true", "webp"},
-    {"tiff_lzw", "-compress LZW", "tif"},
+    {"bmp", "-type TrueColor", "bmp", "BMP"},
+    {"bmp_rle8", "-colors 60 -compress RLE", "bmp", "BMP"},
+    {"jpeg", "-quality 85", "jpg", "JPEG"},
+    {"jpeg_progressive", "-quality 85 -interlace Plane", "jpg", "JPEG"},
+    {"png", "", "png", "PNG"},
+    {"png_interlaced", "-interlace PNG", "png", "PNG"},
+    {"gif", "-colors 32", "gif", "GIF"},
+    {"webp_lossy", "-quality 70", "webp", "WebP"},
+    {"webp_lossless", "-define webp:lossless=true", "webp", "WebP"},
+    {"tiff_lzw", "-compress LZW", "tif", "TIFF"},
 };
 
 Bytes Honest(const HonestPicture& picture) {
@@ -58,11 +59,20 @@ TEST_P(Truncated, EveryCutEndsCleanly) {
   for (std::size_t cut = 1; cut <= 40; ++cut) cuts.insert(cut);
   for (int step = 1; step < 16; ++step) cuts.insert(whole.size() * step / 16);
   cuts.insert(whole.size() - 1);
+  // Too short to tell the format by, or cut short: never "corrupt".
+  const std::string truncated = std::string("truncated ") + picture.format + " data";
   for (const std::size_t cut : cuts) {
     SCOPED_TRACE("cut at " + std::to_string(cut) + " of " + std::to_string(whole.size()));
     const std::string path = WriteScratchFile(std::string("cut_") + picture.label,
                                               Bytes(whole.begin(), whole.begin() + cut));
-    CheckLoad(LoadGuarded(path), cut <= 12 ? Expect::kNotShown : Expect::kClean);
+    const GuardedLoad load = LoadGuarded(path);
+    if (cut <= 12) {
+      CheckLoad(load, Expect::kNotShown,
+                load.reason == "unknown picture format" ? load.reason : truncated);
+    } else if (load.status != DecodeStatus::kOk) {
+      CheckLoad(load, load.status == DecodeStatus::kFailed ? Expect::kNotShown : Expect::kPart,
+                truncated);
+    }
   }
 }
 
@@ -73,6 +83,7 @@ struct DamageCase {
   const char* label;
   std::function<Bytes()> make;
   Expect expect;
+  const char* reason;
 };
 
 void PrintTo(const DamageCase& test, std::ostream* out) {
@@ -156,33 +167,34 @@ const DamageCase kCases[] = {
        f.pixel_offset = 0xFFFFFFF0;
        return Bmp(f);
      },
-     Expect::kNotShown},
+     Expect::kNotShown, "truncated BMP data"},
     {"tiff_strip_past_end", [] { return TiffWithSize(8, 8, 8, 3, 0xFFFFFF00, 192); },
-     Expect::kNotShown},
+     Expect::kNotShown, "truncated TIFF data"},
     {"tiff_strip_bytes_huge", [] { return TiffWithSize(8, 8, 8, 3, 8, 0xFFFFFFFF); },
-     Expect::kClean},
-    {"tiff_ifd_past_end", TiffIfdPastTheEnd, Expect::kNotShown},
+     Expect::kNotShown, "truncated TIFF data"},
+    {"tiff_ifd_past_end", TiffIfdPastTheEnd, Expect::kNotShown, "truncated TIFF data"},
     // Palette indices out of range.
-    {"bmp8_index_past_two_colours", [] { return PalettedBmp(8, 2, 0xFF); }, Expect::kClean},
-    {"bmp4_index_past_one_colour", [] { return PalettedBmp(4, 1, 0xFF); }, Expect::kClean},
-    {"bmp8_colours_used_huge", [] { return PalettedBmp(8, 0xFFFFFFFF, 0x01); }, Expect::kNotShown},
-    {"png_index_past_palette", PngPaletteIndexOutOfRange, Expect::kClean},
+    {"bmp8_index_past_two_colours", [] { return PalettedBmp(8, 2, 0xFF); }, Expect::kShown, ""},
+    {"bmp4_index_past_one_colour", [] { return PalettedBmp(4, 1, 0xFF); }, Expect::kShown, ""},
+    {"bmp8_colours_used_huge", [] { return PalettedBmp(8, 0xFFFFFFFF, 0x01); }, Expect::kNotShown,
+     "truncated BMP data"},
+    {"png_index_past_palette", PngPaletteIndexOutOfRange, Expect::kShown, ""},
     // Run-length codes leaving the picture.
     {"rle8_run_past_the_row",
      [] {
        return Rle(1, 8, {255, 1, 255, 2, 0, 1});
      },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"rle8_delta_out_of_picture",
      [] {
        return Rle(1, 8, {2, 1, 0, 2, 200, 200, 4, 3, 0, 1});
      },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"rle8_delta_then_run_past_row",
      [] {
        return Rle(1, 8, {0, 2, 6, 0, 8, 3, 0, 1});
      },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"rle8_absolute_run_past_row",
      [] {
        Bytes codes = {0, 200};
@@ -190,46 +202,49 @@ const DamageCase kCases[] = {
        Append(codes, {0, 1});
        return Rle(1, 8, codes);
      },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"rle8_absolute_run_past_data",
      [] {
        return Rle(1, 8, {0, 250, 1, 2, 3});
      },
-     Expect::kClean},
+     Expect::kPart, "truncated BMP data"},
     {"rle8_end_of_line_past_top",
      [] {
        Bytes codes;
        for (int i = 0; i < 40; ++i) Append(codes, {0, 0, 4, 2});
        return Rle(1, 8, codes);
      },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"rle8_index_past_palette",
      [] {
        return Rle(1, 8, {8, 250, 0, 1});
      },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"rle4_run_and_delta_out",
      [] {
        return Rle(2, 4, {255, 0x12, 0, 2, 255, 255, 9, 0x34, 0, 1});
      },
-     Expect::kClean},
+     Expect::kShown, ""},
     // Bit-field masks.
-    {"bitfields16_zero_masks", [] { return BitFields(16, 0, 0, 0); }, Expect::kClean},
+    {"bitfields16_zero_masks", [] { return BitFields(16, 0, 0, 0); }, Expect::kShown, ""},
     {"bitfields16_overlapping", [] { return BitFields(16, 0xFFFF, 0xFFFF, 0xFFFF); },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"bitfields16_above_depth", [] { return BitFields(16, 0xFFFF0000, 0xF0, 0x0F); },
-     Expect::kClean},
-    {"bitfields32_zero_masks", [] { return BitFields(32, 0, 0, 0); }, Expect::kClean},
+     Expect::kShown, ""},
+    {"bitfields32_zero_masks", [] { return BitFields(32, 0, 0, 0); }, Expect::kShown, ""},
     {"bitfields32_all_ones", [] { return BitFields(32, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF); },
-     Expect::kClean},
+     Expect::kShown, ""},
     {"bitfields32_scattered", [] { return BitFields(32, 0x0F0F0F0F, 0xF0F0F0F0, 0x80000001); },
-     Expect::kClean},
-    {"bitfields24_depth", [] { return BitFields(24, 0xFF0000, 0xFF00, 0xFF); }, Expect::kClean},
+     Expect::kShown, ""},
+    {"bitfields24_depth", [] { return BitFields(24, 0xFF0000, 0xFF00, 0xFF); }, Expect::kNotShown,
+     "corrupt BMP data"},
     // CRCs.
-    {"png_bad_ihdr_crc", [] { return PngWithSpoiltCrc("IHDR"); }, Expect::kNotShown},
+    {"png_bad_ihdr_crc", [] { return PngWithSpoiltCrc("IHDR"); }, Expect::kNotShown,
+     "corrupt PNG data"},
     // The rows are complete (zlib checks them) before the IDAT CRC is read.
-    {"png_bad_idat_crc", [] { return PngWithSpoiltCrc("IDAT"); }, Expect::kClean},
-    {"png_bad_iend_crc", [] { return PngWithSpoiltCrc("IEND"); }, Expect::kClean},
+    {"png_bad_idat_crc", [] { return PngWithSpoiltCrc("IDAT"); }, Expect::kPart,
+     "corrupt PNG data"},
+    {"png_bad_iend_crc", [] { return PngWithSpoiltCrc("IEND"); }, Expect::kShown, ""},
 };
 
 class Damaged : public ::testing::TestWithParam<DamageCase> {};
@@ -237,7 +252,7 @@ class Damaged : public ::testing::TestWithParam<DamageCase> {};
 TEST_P(Damaged, EndsCleanly) {
   const DamageCase& test = GetParam();
   const std::string path = WriteScratchFile(std::string("damaged_") + test.label, test.make());
-  CheckLoad(LoadGuarded(path), test.expect);
+  CheckLoad(LoadGuarded(path), test.expect, test.reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, Damaged, ::testing::ValuesIn(kCases),

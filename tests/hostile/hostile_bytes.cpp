@@ -150,7 +150,8 @@ Bytes GifWithSizes(std::uint32_t screen_width, std::uint32_t screen_height, std:
 }
 
 Bytes TiffWithSize(std::uint32_t width, std::uint32_t height, std::uint16_t bits,
-                   std::uint16_t samples, std::uint32_t strip_offset, std::uint32_t strip_bytes) {
+                   std::uint16_t samples, std::uint32_t strip_offset, std::uint32_t strip_bytes,
+                   std::uint16_t planar) {
   struct Entry {
     std::uint16_t tag, type;
     std::uint32_t value;
@@ -165,6 +166,7 @@ Bytes TiffWithSize(std::uint32_t width, std::uint32_t height, std::uint16_t bits
       {277, 3, samples},
       {278, 4, height},
       {279, 4, strip_bytes},
+      {284, 3, planar},
   };
   Bytes tiff;
   tiff.reserve(1024);

@@ -49,9 +49,11 @@ Bytes JpegWithSize(std::uint32_t width, std::uint32_t height);
 // size, a two-entry global palette and a tiny LZW stream.
 Bytes GifWithSizes(std::uint32_t screen_width, std::uint32_t screen_height, std::uint32_t left,
                    std::uint32_t top, std::uint32_t width, std::uint32_t height);
-// A little-endian TIFF with one strip at `strip_offset` of `strip_bytes`.
+// A little-endian TIFF with one strip at `strip_offset` of `strip_bytes`
+// (`planar` 2: the samples in planes, that strip for each).
 Bytes TiffWithSize(std::uint32_t width, std::uint32_t height, std::uint16_t bits,
-                   std::uint16_t samples, std::uint32_t strip_offset, std::uint32_t strip_bytes);
+                   std::uint16_t samples, std::uint32_t strip_offset, std::uint32_t strip_bytes,
+                   std::uint16_t planar = 1);
 // RIFF WEBP with a VP8X chunk declaring the canvas, then `payload`.
 Bytes WebpVp8x(std::uint32_t canvas_width, std::uint32_t canvas_height, const Bytes& payload = {});
 

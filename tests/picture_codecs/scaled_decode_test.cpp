@@ -1,6 +1,9 @@
-// JPEG and WebP decode at the smallest size that still covers the target
-// (turned pictures compare their stored rows with the target's columns).
+// JPEG, WebP and interlaced PNG decode at the smallest size that still
+// covers the target (turned pictures compare their stored rows with the
+// target's columns).
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "decoder_table.h"
 #include "test_support.h"
@@ -59,6 +62,103 @@ TEST_P(ScaledDecode, PicksTheSmallestCoveringSize) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ScaledDecode, ::testing::ValuesIn(kCases),
                          [](const auto& test) { return std::string(test.param.label); });
+
+// An interlaced PNG at 1/2, 1/4 or 1/8 is its first 5, 3 or 1 passes: every
+// 2nd, 4th or 8th pixel of every 2nd, 4th or 8th row of the whole picture.
+struct PassesCase {
+  const char* label;
+  std::uint32_t target_width, target_height;
+  std::uint32_t shown_width, shown_height;
+  std::uint32_t step;  // expected
+};
+
+const PassesCase kPassesCases[] = {
+    {"whole", 203, 141, 0, 0, 1},
+    {"half", 102, 71, 0, 0, 2},
+    {"half_by_detail_shown", 1024, 512, 90, 62, 2},
+    {"quarter", 51, 36, 0, 0, 4},
+    {"eighth", 26, 18, 0, 0, 8},
+    {"eighth_for_a_tiny_target", 1, 1, 0, 0, 8},
+};
+
+Bytes InterlacedPng() {
+  return Pictures().Make("-seed 4 -size 203x141 plasma:fractal -depth 8 -interlace PNG",
+                         "interlaced.png");
+}
+
+CollectingSink DecodedPng(const Bytes& png, const DecodeRequest& request, DecodeOutcome& outcome) {
+  MemoryByteSource source(png);
+  CollectingSink sink;
+  outcome = DecodePng(source, sink, request);
+  return sink;
+}
+
+class InterlacedPasses : public ::testing::TestWithParam<PassesCase> {};
+
+TEST_P(InterlacedPasses, ShrunkPictureIsTheWholeOneSampled) {
+  const PassesCase& test = GetParam();
+  const Bytes png = InterlacedPng();
+  DecodeOutcome outcome;
+  DecodeRequest whole_request;
+  whole_request.target_width = whole_request.target_height = 4096;
+  const CollectingSink whole = DecodedPng(png, whole_request, outcome);
+  ASSERT_EQ(outcome.status, DecodeStatus::kOk);
+  ASSERT_EQ(whole.width(), 203u);
+
+  DecodeRequest request;
+  request.target_width = test.target_width;
+  request.target_height = test.target_height;
+  request.shown_width = test.shown_width;
+  request.shown_height = test.shown_height;
+  const CollectingSink shrunk = DecodedPng(png, request, outcome);
+  ASSERT_EQ(outcome.status, DecodeStatus::kOk) << outcome.reason;
+  ASSERT_EQ(shrunk.width(), (203 + test.step - 1) / test.step);
+  ASSERT_EQ(shrunk.height(), (141 + test.step - 1) / test.step);
+  EXPECT_EQ(shrunk.DeliveredPixels(), std::uint64_t{shrunk.width()} * shrunk.height());
+  EXPECT_EQ(shrunk.misplaced(), 0u);
+  for (std::uint32_t y = 0; y < shrunk.height(); ++y) {
+    for (std::uint32_t x = 0; x < shrunk.width(); ++x) {
+      ASSERT_EQ(shrunk.At(x, y), whole.At(x * test.step, y * test.step)) << x << "," << y;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, InterlacedPasses, ::testing::ValuesIn(kPassesCases),
+                         [](const auto& test) { return std::string(test.param.label); });
+
+// Only the passes a scale needs are read: a cut inside them is a truncation,
+// a cut after them is not seen.
+TEST(InterlacedPasses, CutInANeededPassIsTruncatedAndOneAfterThemIsNotRead) {
+  const Bytes png = InterlacedPng();
+  const auto idat = std::search(png.begin(), png.end(), std::begin("IDAT"), std::end("IDAT") - 1);
+  ASSERT_NE(idat, png.end());
+  const auto pass_one_cut = static_cast<std::size_t>(idat - png.begin()) + 4 + 300;
+  const std::size_t late_cut = png.size() * 9 / 10;
+  DecodeRequest eighth;
+  eighth.target_width = eighth.target_height = 1;
+  DecodeRequest whole;
+  whole.target_width = whole.target_height = 4096;
+  struct Cut {
+    std::size_t at;
+    const DecodeRequest& request;
+    DecodeStatus status;
+    const char* reason;
+  };
+  const Cut cuts[] = {
+      {pass_one_cut, eighth, DecodeStatus::kFailed, "truncated PNG data"},
+      {late_cut, eighth, DecodeStatus::kOk, ""},
+      {late_cut, whole, DecodeStatus::kTruncated, "truncated PNG data"},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE("cut at " + std::to_string(cut.at) + " of " + std::to_string(png.size()));
+    DecodeOutcome outcome;
+    const CollectingSink sink = DecodedPng(
+        Bytes(png.begin(), png.begin() + static_cast<long>(cut.at)), cut.request, outcome);
+    EXPECT_EQ(outcome.status, cut.status);
+    EXPECT_EQ(outcome.reason, cut.reason);
+    EXPECT_EQ(sink.misplaced(), 0u);
+  }
+}
 
 }  // namespace
 }  // namespace vistamere::picture::testing
