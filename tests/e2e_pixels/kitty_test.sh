@@ -9,6 +9,7 @@
 # and without Shift, Alt+letter, cursor keys and bare modifiers.
 # Usage: kitty_test.sh BINARY MAKE_PICTURE_SCRIPT SCRATCH_FOLDER
 set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 binary=$(realpath "$1")
 make_picture=$(realpath "$2")
 mkdir -p "$3" && cd "$3"
@@ -72,31 +73,9 @@ xdotool type 333 2>>x.log
 wait_text "TilY: 3"
 settled after
 
-cells() {
-  convert "$1" -scale '102x34!' -colorspace gray -depth 8 txt:- | tail -n +2 |
-    awk '{ sub(/,.*/, "", $2); sub(/^\(/, "", $2); print $1, $2 }'
-}
-cells reference.png >reference.txt
-dark_cells() {
-  convert "$1.xwd" -crop "$area" +repage "$1-area.png"
-  cells "$1-area.png" >"$1.txt"
-  paste -d' ' "$1.txt" reference.txt | awk '$2 < 40 && $4 > 90 { n++ } END { print n + 0 }'
-}
-difference() {
-  convert "$1-area.png" reference.png -scale 25% -metric MAE -compare -format '%[distortion]' info:
-}
-dark_before=$(dark_cells before) dark_after=$(dark_cells after)
-diff_before=$(difference before) diff_after=$(difference after)
-moved=$(convert before-area.png after-area.png -metric AE -compare -format '%[distortion]' info: 2>&1 || true)
-echo "label cells: $dark_before before, $dark_after after; difference from the picture:" \
-  "$(awk -v d="$diff_before" 'BEGIN{printf "%.2f", d*255}') before," \
-  "$(awk -v d="$diff_after" 'BEGIN{printf "%.2f", d*255}') after; pixels changed by the turns: $moved"
+source "$here/picture_checks.sh"
 status=0
-awk -v b="$dark_before" -v a="$dark_after" 'BEGIN { exit !(b >= 12 && a >= 12 && a <= b * 1.3 && b <= a * 1.3) }' ||
-  { echo "FAIL: label cells do not look right" >&2; status=1; }
-awk -v b="$diff_before" -v a="$diff_after" 'BEGIN { exit !(b * 255 <= 12 && a * 255 <= 12) }' ||
-  { echo "FAIL: the area does not look like the picture" >&2; status=1; }
-[ "${moved%%.*}" -gt 1000 ] || { echo "FAIL: the labels did not move" >&2; status=1; }
+check_picture_and_labels
 
 # Keys, each group ending in a change the panel shows, so that the value
 # read is the one after every key before it.

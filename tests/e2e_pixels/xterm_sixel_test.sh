@@ -11,6 +11,7 @@
 # - the labels moved, and the row below the area did not change.
 # Usage: xterm_sixel_test.sh BINARY MAKE_PICTURE_SCRIPT SCRATCH_FOLDER
 set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 binary=$(realpath "$1")
 make_picture=$(realpath "$2")
 mkdir -p "$3" && cd "$3"
@@ -63,33 +64,9 @@ xdotool type 333 2>>x.log
 sleep 0.5
 settled after
 
-# Per cell: the screenshot's mean grey and the reference's, one line each.
-cells() {
-  convert "$1" -scale '102x34!' -colorspace gray -depth 8 txt:- | tail -n +2 |
-    awk '{ sub(/,.*/, "", $2); sub(/^\(/, "", $2); print $1, $2 }'
-}
-cells reference.png >reference.txt
-dark_cells() {  # dark on the screen where the picture is light
-  convert "$1.xwd" -crop "$area" +repage "$1-area.png"
-  cells "$1-area.png" >"$1.txt"
-  paste -d' ' "$1.txt" reference.txt | awk '$2 < 40 && $4 > 90 { n++ } END { print n + 0 }'
-}
-difference() {
-  convert "$1-area.png" reference.png -scale 25% -metric MAE -compare -format '%[distortion]' info:
-}
+source "$here/picture_checks.sh"
 below_area() { convert "$1.xwd" -crop "${width}x${cell_h}+0+$((39 * cell_h))" +repage -format '%#' info:; }
-
-dark_before=$(dark_cells before) dark_after=$(dark_cells after)
-diff_before=$(difference before) diff_after=$(difference after)
-moved=$(convert before-area.png after-area.png -metric AE -compare -format '%[distortion]' info: 2>&1 || true)
-echo "label cells: $dark_before before, $dark_after after; difference from the picture:" \
-  "$(awk -v d="$diff_before" 'BEGIN{printf "%.2f", d*255}') before," \
-  "$(awk -v d="$diff_after" 'BEGIN{printf "%.2f", d*255}') after; pixels changed by the turns: $moved"
 status=0
-awk -v b="$dark_before" -v a="$dark_after" 'BEGIN { exit !(b >= 12 && a >= 12 && a <= b * 1.3 && b <= a * 1.3) }' ||
-  { echo "FAIL: label cells do not look right" >&2; status=1; }
-awk -v b="$diff_before" -v a="$diff_after" 'BEGIN { exit !(b * 255 <= 12 && a * 255 <= 12) }' ||
-  { echo "FAIL: the area does not look like the picture" >&2; status=1; }
-[ "${moved%%.*}" -gt 1000 ] || { echo "FAIL: the labels did not move" >&2; status=1; }
+check_picture_and_labels
 [ "$(below_area before)" = "$(below_area after)" ] || { echo "FAIL: the row below the area changed" >&2; status=1; }
 exit $status
