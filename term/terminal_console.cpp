@@ -36,10 +36,10 @@ bool IsControlKey(const InputRecord& record, std::uint8_t character) {
 
 TerminalConsole::TerminalConsole(TerminalPort& port, GraphicsWindow& window,
                                  const ColourSettings& colours, const GraphicsSettings& graphics)
-    : port_(port),
+    : ScreenBufferDevice(port.Size().columns, port.Size().rows),
+      port_(port),
       window_(window),
       colour_mode_(SettledColourMode(colours)),
-      screen_(std::max(port.Size().columns, 1), std::max(port.Size().rows, 1)),
       graphics_(graphics) {}
 
 TerminalConsole::~TerminalConsole() {
@@ -120,38 +120,6 @@ void TerminalConsole::Start() {
   answered_ = answered;
   if (kitty_keyboard_) Write(writer_.PushKeyboardFlags(kKeyboardFlags));
   ThrowIfLost();
-}
-
-bool TerminalConsole::GetScreenBufferInfo(ScreenBufferInfo& info) {
-  return screen_.GetScreenBufferInfo(info);
-}
-bool TerminalConsole::SetScreenBufferSize(int columns, int rows) {
-  return screen_.SetScreenBufferSize(columns, rows);
-}
-bool TerminalConsole::SetWindowInfo(const CellRect& window) {
-  return screen_.SetWindowInfo(window);
-}
-bool TerminalConsole::SetCursorPosition(int column, int row) {
-  return screen_.SetCursorPosition(column, row);
-}
-bool TerminalConsole::GetCursorInfo(CursorInfo& info) {
-  return screen_.GetCursorInfo(info);
-}
-bool TerminalConsole::SetCursorInfo(const CursorInfo& info) {
-  return screen_.SetCursorInfo(info);
-}
-bool TerminalConsole::WriteOutput(int column, int row, std::span<const Cell> cells) {
-  return screen_.WriteOutput(column, row, cells);
-}
-bool TerminalConsole::FillOutputCharacter(std::uint8_t character, int count, int column, int row) {
-  return screen_.FillOutputCharacter(character, count, column, row);
-}
-bool TerminalConsole::FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) {
-  return screen_.FillOutputAttribute(attribute, count, column, row);
-}
-bool TerminalConsole::ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
-                                         Cell fill) {
-  return screen_.ScrollScreenBuffer(source, dest_column, dest_row, fill);
 }
 
 bool TerminalConsole::PeekInput(InputRecord& record) {

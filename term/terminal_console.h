@@ -13,7 +13,7 @@
 #include <string>
 
 #include "console/console_device.h"
-#include "console/screen_buffer.h"
+#include "console/screen_buffer_device.h"
 #include "term/colour.h"
 #include "term/frame.h"
 #include "term/graphics_mode.h"
@@ -39,7 +39,7 @@ class EndRequested : public std::runtime_error {
   EndRequested() : std::runtime_error("the user asked to end the program") {}
 };
 
-class TerminalConsole final : public ConsoleDevice, public ToolHost {
+class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
  public:
   // A lone Esc waits this long for more bytes before it counts as the Esc
   // key (and a sequence cut short, before it is dropped).
@@ -79,17 +79,6 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   // terminal's present size, and why.
   GraphicsDecision Graphics(int columns, int rows);
 
-  bool GetScreenBufferInfo(ScreenBufferInfo& info) override;
-  bool SetScreenBufferSize(int columns, int rows) override;
-  bool SetWindowInfo(const CellRect& window) override;
-  bool SetCursorPosition(int column, int row) override;
-  bool GetCursorInfo(CursorInfo& info) override;
-  bool SetCursorInfo(const CursorInfo& info) override;
-  bool WriteOutput(int column, int row, std::span<const Cell> cells) override;
-  bool FillOutputCharacter(std::uint8_t character, int count, int column, int row) override;
-  bool FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) override;
-  bool ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
-                          Cell fill) override;
   // With no input queued, shows the screen and waits for the terminal until
   // a key event comes. Throws TerminalLost, and EndRequested for
   // Ctrl+Backslash.
@@ -131,7 +120,6 @@ class TerminalConsole final : public ConsoleDevice, public ToolHost {
   TerminalPort& port_;
   GraphicsWindow& window_;
   std::optional<ColourMode> colour_mode_;  // none: the terminal is to be asked
-  ScreenBuffer screen_;
   KeyDecoder decoder_;
   TerminalWriter writer_;
   Frame frame_;

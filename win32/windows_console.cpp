@@ -69,10 +69,10 @@ KeyEventRecord KeyOfConsoleEvent(const KEY_EVENT_RECORD& event) {
 }
 
 WindowsConsole::WindowsConsole(ConsoleSession& session, GraphicsWindow& window)
-    : session_(session),
+    : ScreenBufferDevice(ConsoleSize(session.output()).columns, ConsoleSize(session.output()).rows),
+      session_(session),
       window_(window),
-      palette_(PaletteOf(session.output())),
-      screen_(ConsoleSize(session.output()).columns, ConsoleSize(session.output()).rows) {}
+      palette_(PaletteOf(session.output())) {}
 
 void WindowsConsole::TypeAhead(std::string_view utf8) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
@@ -92,38 +92,10 @@ void WindowsConsole::TypeAhead(std::string_view utf8) {
   screen_.PushInput(enter);
 }
 
-bool WindowsConsole::GetScreenBufferInfo(ScreenBufferInfo& info) {
-  return screen_.GetScreenBufferInfo(info);
-}
 bool WindowsConsole::SetScreenBufferSize(int columns, int rows) {
   const bool done = screen_.SetScreenBufferSize(columns, rows);
   if (done) FitConsole();
   return done;
-}
-bool WindowsConsole::SetWindowInfo(const CellRect& window) {
-  return screen_.SetWindowInfo(window);
-}
-bool WindowsConsole::SetCursorPosition(int column, int row) {
-  return screen_.SetCursorPosition(column, row);
-}
-bool WindowsConsole::GetCursorInfo(CursorInfo& info) {
-  return screen_.GetCursorInfo(info);
-}
-bool WindowsConsole::SetCursorInfo(const CursorInfo& info) {
-  return screen_.SetCursorInfo(info);
-}
-bool WindowsConsole::WriteOutput(int column, int row, std::span<const Cell> cells) {
-  return screen_.WriteOutput(column, row, cells);
-}
-bool WindowsConsole::FillOutputCharacter(std::uint8_t character, int count, int column, int row) {
-  return screen_.FillOutputCharacter(character, count, column, row);
-}
-bool WindowsConsole::FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) {
-  return screen_.FillOutputAttribute(attribute, count, column, row);
-}
-bool WindowsConsole::ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
-                                        Cell fill) {
-  return screen_.ScrollScreenBuffer(source, dest_column, dest_row, fill);
 }
 
 bool WindowsConsole::PeekInput(InputRecord& record) {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "console/console_device.h"
-#include "console/screen_buffer.h"
+#include "console/screen_buffer_device.h"
 #include "term/frame.h"
 #include "term/picture_cells.h"
 #include "toollibs/graphics_window.h"
@@ -31,7 +31,7 @@ namespace vistamere::win32 {
 // state as the console reported them.
 [[nodiscard]] KeyEventRecord KeyOfConsoleEvent(const KEY_EVENT_RECORD& event);
 
-class WindowsConsole final : public ConsoleDevice, public ToolHost {
+class WindowsConsole final : public ScreenBufferDevice, public ToolHost {
  public:
   // A load shorter than this shows no progress at all.
   static constexpr std::chrono::milliseconds kProgressDelay{150};
@@ -42,17 +42,8 @@ class WindowsConsole final : public ConsoleDevice, public ToolHost {
   // before anything else.
   void TypeAhead(std::string_view utf8);
 
-  bool GetScreenBufferInfo(ScreenBufferInfo& info) override;
+  // The console's own buffer and window follow the model's size.
   bool SetScreenBufferSize(int columns, int rows) override;
-  bool SetWindowInfo(const CellRect& window) override;
-  bool SetCursorPosition(int column, int row) override;
-  bool GetCursorInfo(CursorInfo& info) override;
-  bool SetCursorInfo(const CursorInfo& info) override;
-  bool WriteOutput(int column, int row, std::span<const Cell> cells) override;
-  bool FillOutputCharacter(std::uint8_t character, int count, int column, int row) override;
-  bool FillOutputAttribute(std::uint8_t attribute, int count, int column, int row) override;
-  bool ScrollScreenBuffer(const CellRect& source, int dest_column, int dest_row,
-                          Cell fill) override;
   // With no input queued, shows the screen and waits on the console's input
   // until a key event comes.
   bool PeekInput(InputRecord& record) override;
@@ -74,7 +65,6 @@ class WindowsConsole final : public ConsoleDevice, public ToolHost {
   ConsoleSession& session_;
   GraphicsWindow& window_;
   ConsolePalette palette_ = kStandardConsolePalette;
-  ScreenBuffer screen_;
   term::Frame frame_;
   std::vector<ConsoleCell> shown_;  // what the console shows, as far as known
   std::vector<bool> shown_known_;
