@@ -207,6 +207,13 @@ bool Stopped(const picture::ByteSource& source) {
   return source.ReadAt(0, &byte, 1) == 0;
 }
 
+// What a codec answers for a picture it has no support for, as against
+// damaged data.
+bool Unsupported(HRESULT result) {
+  return result == WINCODEC_ERR_UNSUPPORTEDOPERATION || result == WINCODEC_ERR_UNSUPPORTEDVERSION ||
+         result == WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT || result == E_NOTIMPL;
+}
+
 DecodeOutcome Failure(std::string reason) {
   return {DecodeStatus::kFailed, std::move(reason)};
 }
@@ -217,7 +224,14 @@ DecodeOutcome DecodeFrom(ByteSourceStream& stream, IWICImagingFactory& factory,
                          PictureFormat format, picture::ByteSource& source, picture::RowSink& sink,
                          const DecodeRequest& request) {
   const char* name = picture::FormatName(format);
-  const auto damaged = [&](bool delivered) {
+  // What the codec says of a file it could not read to the end: that it
+  // does not read this kind of picture, or else that the data is damaged.
+  const auto failed = [&](HRESULT result, bool delivered) {
+    if (Unsupported(result)) {
+      return DecodeOutcome{
+          delivered ? DecodeStatus::kTruncated : DecodeStatus::kFailed,
+          std::string("a kind of ") + name + " that the system's decoder does not read"};
+    }
     return picture::DamagedOutcome(name, stream.reached_end(), delivered);
   };
   Com<IWICBitmapDecoder> decoder;
@@ -227,12 +241,11 @@ DecodeOutcome DecodeFrom(ByteSourceStream& stream, IWICImagingFactory& factory,
   }
   if (FAILED(made)) return Failure(std::string("cannot open the ") + name + " decoder");
   Com<IWICBitmapFrameDecode> frame;
-  if (FAILED(decoder->Initialize(&stream, WICDecodeMetadataCacheOnDemand)) ||
-      FAILED(decoder->GetFrame(0, frame.Out()))) {
-    return damaged(false);
-  }
+  HRESULT result = decoder->Initialize(&stream, WICDecodeMetadataCacheOnDemand);
+  if (SUCCEEDED(result)) result = decoder->GetFrame(0, frame.Out());
   Size full;
-  if (FAILED(frame->GetSize(&full.width, &full.height))) return damaged(false);
+  if (SUCCEEDED(result)) result = frame->GetSize(&full.width, &full.height);
+  if (FAILED(result)) return failed(result, false);
   if (std::uint64_t{full.width} * full.height > request.max_pixels) {
     return picture::TooLargeOutcome(full.width, full.height);
   }
@@ -254,7 +267,8 @@ DecodeOutcome DecodeFrom(ByteSourceStream& stream, IWICImagingFactory& factory,
   // RGBA as the sink takes it; where the system converts to BGRA only,
   // that, with red and blue swapped here.
   Com<IWICFormatConverter> converter;
-  if (FAILED(factory.CreateFormatConverter(converter.Out()))) return damaged(false);
+  result = factory.CreateFormatConverter(converter.Out());
+  if (FAILED(result)) return failed(result, false);
   bool swap_red_blue = false;
   if (FAILED(converter->Initialize(pixels, GUID_WICPixelFormat32bppRGBA, WICBitmapDitherTypeNone,
                                    nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
@@ -286,7 +300,7 @@ DecodeOutcome DecodeFrom(ByteSourceStream& stream, IWICImagingFactory& factory,
       const UINT stride = columns * 4;
       const HRESULT copied = converter->CopyPixels(&rect, stride, stride * rows, band.data());
       if (copied == E_OUTOFMEMORY) return picture::TooLargeOutcome(full.width, full.height);
-      if (FAILED(copied)) return damaged(delivered);
+      if (FAILED(copied)) return failed(copied, delivered);
       if (swap_red_blue) {
         for (std::size_t i = 0; i < std::size_t{stride} * rows; i += 4) {
           std::swap(band[i], band[i + 2]);
@@ -297,7 +311,7 @@ DecodeOutcome DecodeFrom(ByteSourceStream& stream, IWICImagingFactory& factory,
       }
       delivered = true;
     }
-    if (Stopped(source)) return damaged(delivered);
+    if (Stopped(source)) return failed(E_ABORT, delivered);
   }
   return {DecodeStatus::kOk, ""};
 }
