@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows console program with mingw-w64 (installed first when
-# missing): one file, statically linked, importing only KERNEL32 and msvcrt.
+# missing): one file, statically linked, importing only KERNEL32, msvcrt and
+# ole32.
 # 32-bit by default, build/windows-i686/vistamere.exe; with --64 the 64-bit
 # one, build/windows-x86_64/vistamere.exe.
 #

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows build checked as a Windows user gets it: the executable's
-# format and export table, then vistamere.exe itself under wine in a tmux
-# pane of 102x40 (prompt, built-in ballpark, labels, viewpoint keys, quit
-# prompt, restart, exit code), and exact key records typed into its console
-# by inject_keys.exe. The 32-bit build runs under 32-bit wine, the 64-bit
+# format, export and import tables, then vistamere.exe itself under wine in
+# a tmux pane of 102x40 (prompt, built-in ballpark, labels, viewpoint keys,
+# quit prompt, restart, exit code), pictures of each format the system's
+# codecs decode, and exact key records typed into its console by
+# inject_keys.exe. The 32-bit build runs under 32-bit wine, the 64-bit
 # one under wine64; without a working wine for it the runs under wine are
 # skipped, with the reason, and do not fail.
 #
@@ -41,8 +42,10 @@ exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers")
 grep -q '^Ordinal Base[[:space:]]*1$' <<<"$headers" || fail "ordinal base is not 1"
 grep -q '\[   0\] Gfx_OleStringParams$' <<<"$exports" || fail "Gfx_OleStringParams is not ordinal 1"
 grep -q '\[   1\] WINMAIN$' <<<"$exports" || fail "WINMAIN is not ordinal 2"
+# ole32: COM, through which the pictures are decoded.
 imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print $3}' | sort | tr '\n' ' ')
-[ "$imports" = "KERNEL32.dll msvcrt.dll " ] || fail "imports other than KERNEL32 and msvcrt: $imports"
+[ "$imports" = "KERNEL32.dll msvcrt.dll ole32.dll " ] ||
+  fail "imports other than KERNEL32, msvcrt and ole32: $imports"
 
 skip() {
   [ "$failures" -gt 0 ] && finish
@@ -102,6 +105,8 @@ wait_for() {
 expect_at() {
   wait_at "$@" || fail "row $1 column $2: '$3' expected, the pane shows '$(text_at "$1" "$2" "${#3}")'"
 }
+# With a PICTURE, the program is started on it from the picture's folder,
+# and nothing is waited for.
 start_program() {
   # A tmux server of its own for each run.
   tm kill-server 2>/dev/null
@@ -115,8 +120,11 @@ start_program() {
   tm resize-window -t main -x 102 -y 40
   wait_for bash || skip "the shell in tmux did not start"
   # Without -isig Ctrl+C would stop wine rather than reach the program.
-  tm send-keys -t main -l "stty -isig; clear; wine '$exe'; echo \"EXIT=\$? END\""
+  local folder=. name=
+  [ -n "${1:-}" ] && folder=$(dirname "$1") name=$(basename "$1")
+  tm send-keys -t main -l "stty -isig; clear; cd '$folder'; wine '$exe' $name; echo \"EXIT=\$? END\""
   tm send-keys -t main Enter
+  [ -n "${1:-}" ] && return
   wait_for "Enter file name: " || skip "vistamere.exe did not show its prompt under wine"
 }
 press() { tm send-keys -t main -l "$1"; }
@@ -152,6 +160,99 @@ expect_at 1 60 "ObsX:-80 "
 expect_at 28 46 "pitcher"
 press "Qk"
 wait_for "EXIT=0 END" || fail "the program did not end with exit code 0 after Q and a key"
+
+# The background colour of the cell at row, column: its SGR code (40-47,
+# 100-107), or "-" for the default.
+background_at() {
+  local row=$1 column=$2 line code at=0 background=- parameters
+  line=$(tm capture-pane -p -e -t main -S $((row - 1)) -E $((row - 1)))
+  while [ -n "$line" ]; do
+    if [[ $line == $'\e['* ]]; then
+      code=${line%%m*}
+      line=${line#*m}
+      IFS=';' read -ra parameters <<<"${code#??}"
+      for code in "${parameters[@]:-0}"; do
+        case $code in
+          0 | 49) background=- ;;
+          4[0-7] | 10[0-7]) background=$code ;;
+        esac
+      done
+      continue
+    fi
+    at=$((at + 1))
+    [ "$at" = "$column" ] && break
+    line=${line:1}
+  done
+  echo "$background"
+}
+# The colours of the graphics area's four quadrants, clear of the labels:
+# top left, top right, bottom left, bottom right.
+quadrants() {
+  echo "$(background_at 10 10) $(background_at 10 92) $(background_at 35 10) $(background_at 35 92)"
+}
+
+if command -v convert >/dev/null; then
+  echo "-- pictures through the system's codecs: PNG, JPEG, GIF, TIFF, turned, damaged, WebP"
+  pictures=$build/windows-pictures
+  mkdir -p "$pictures"
+  (
+    cd "$pictures" || exit 1
+    convert -size 400x200 xc:red -fill lime -draw "rectangle 200,0 399,99" \
+      -fill blue -draw "rectangle 0,100 199,199" -fill yellow -draw "rectangle 200,100 399,199" \
+      quadrants.png
+    for format in jpg gif tif webp; do convert quadrants.png "quadrants.$format"; done
+    # Turned 90 degrees clockwise when shown: in TIFF's own tag, and in an
+    # EXIF block (orientation 6) put before the JPEG's other segments.
+    convert quadrants.png -orient right-top turned.tif
+    { head -c 2 quadrants.jpg
+      printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01'
+      printf '\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
+      tail -c +3 quadrants.jpg; } >turned.jpg
+    head -c 300 quadrants.png >damaged.png
+  ) || fail "the test pictures could not be made"
+  # File, then the colours of the quadrants it shows (top left, top right,
+  # bottom left, bottom right) as the last digit of their SGR codes (1 red,
+  # 2 green, 3 yellow, 4 blue, dark or bright): turned 90 degrees, the blue
+  # bottom left comes to the top left, and so on. Or the notice it shows.
+  cases=("quadrants.png 1 2 4 3" "quadrants.jpg 1 2 4 3" "quadrants.gif 1 2 4 3"
+         "quadrants.tif 1 2 4 3" "turned.tif 4 1 3 2" "turned.jpg 4 1 3 2"
+         "damaged.png truncated PNG data" "quadrants.webp 1 2 4 3")
+  # wine has no WebP codec; Windows has one where its extension is installed.
+  webp_notice="cannot show 'quadrants.webp': no WebP decoder on this system"
+  check_picture() {
+    local file=$1 expected=$2 shown code colours
+    if [[ $expected != [0-9]* ]]; then
+      wait_for "$expected" || fail "$file: no notice of '$expected'"
+      return
+    fi
+    for _ in $(seq 50); do
+      shown=$(quadrants)
+      colours=
+      for code in $shown; do colours+="${code: -1} "; done
+      [ "$colours" = "$expected " ] && break
+      tm capture-pane -p -t main | grep -q "cannot show" && break
+      sleep 0.1
+    done
+    if [ "$colours" != "$expected " ]; then
+      [ "$file" = quadrants.webp ] && wait_for "$webp_notice" && return
+      fail "$file: quadrants of colours $expected expected, the area shows $shown"
+    fi
+    if tm capture-pane -p -t main | grep -q "cannot show\|showing part"; then
+      fail "$file: $(tm capture-pane -p -t main | grep -o "\(cannot show\|showing part\).*")"
+    fi
+  }
+  for entry in "${cases[@]}"; do
+    read -r file expected <<<"$entry"
+    start_program "$pictures/$file"
+    if ! wait_at 1 60 "ObsX:-80 "; then
+      fail "$file: the panel did not appear"
+      continue
+    fi
+    check_picture "$file" "$expected"
+    press "Qk"
+    wait_for "EXIT=0 END" || fail "$file: the program did not end with exit code 0"
+  done
+fi
 
 if [ -f "$inject" ]; then
   echo "-- key records as the console gives them (inject_keys.exe)"
