@@ -31,18 +31,23 @@ char* ToolLibraries::ConsoleTitle(const char* title) {
   return previous;
 }
 
-// A terminal has no window icon, system menu or tool bar, and its window
-// state is the user's: these succeed and change nothing.
-std::int32_t ToolLibraries::ConsoleIcon(std::int32_t) {
+// The icon and the window's state are the platform's: a terminal has
+// neither, and its host changes nothing.
+std::int32_t ToolLibraries::ConsoleIcon(std::int32_t icon) {
+  if (host_ != nullptr && !host_->SetIcon(icon)) return kBadArgument;
   return 0;
 }
+std::int32_t ToolLibraries::ConsoleWindow(std::int32_t state) {
+  if (host_ != nullptr) host_->SetWindowState(state);
+  return 0;
+}
+
+// The system menu's items stay, Close among them, and no console has a
+// tool bar: these succeed and change nothing.
 std::int32_t ToolLibraries::DeleteWindowMenuItem(std::int32_t) {
   return 0;
 }
 std::int32_t ToolLibraries::ConsoleToolBar(std::int32_t, std::int32_t) {
-  return 0;
-}
-std::int32_t ToolLibraries::ConsoleWindow(std::int32_t) {
   return 0;
 }
 

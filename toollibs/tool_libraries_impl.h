@@ -1,6 +1,6 @@
 // Our console and graphics tool libraries: they keep the graphics window
-// model that the platform renders, and leave what a terminal cannot do
-// (icons, menus, tool bars) undone.
+// model that the platform renders; the window's icon and state go to the
+// platform, which may have neither; menus and tool bars are left as they are.
 #pragma once
 
 #include <string>

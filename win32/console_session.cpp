@@ -79,6 +79,7 @@ void ConsoleSession::Restore() {
   SetConsoleCP(input_code_page_);
   SetConsoleOutputCP(output_code_page_);
   SetConsoleTitleW(title_.c_str());
+  window_.RestoreIcons();
 }
 
 BOOL WINAPI ConsoleSession::OnControl(DWORD event) {

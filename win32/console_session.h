@@ -2,7 +2,8 @@
 // output handles, the modes that make every key a record (no line editing,
 // no echo, Ctrl+C a key like any other), code page 437, and a screen buffer
 // of the program's own. Everything is given back when the session ends, and
-// also when Ctrl+Break or closing the console ends the process at once.
+// also when Ctrl+Break or closing the console ends the process at once:
+// the title, and the window's icons where the program set its own.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,8 @@
 #include <atomic>
 #include <memory>
 #include <string>
+
+#include "win32/console_window.h"
 
 namespace vistamere::win32 {
 
@@ -23,6 +26,7 @@ class ConsoleSession {
 
   HANDLE input() const { return input_; }
   HANDLE output() const { return screen_; }
+  ConsoleWindow& window() { return window_; }
 
   // Gives the console back as it was; later calls do nothing. Safe from
   // the console's control thread.
@@ -40,6 +44,7 @@ class ConsoleSession {
   UINT input_code_page_ = 0;
   UINT output_code_page_ = 0;
   std::wstring title_;
+  ConsoleWindow window_;
   std::atomic<bool> restored_{false};
 };
 

@@ -124,6 +124,14 @@ void WindowsConsole::SetTitle(const std::string& title) {
   SetConsoleTitleW(WideOf(title).c_str());
 }
 
+bool WindowsConsole::SetIcon(int icon) {
+  return session_.window().SetIcon(icon);
+}
+
+void WindowsConsole::SetWindowState(int state) {
+  session_.window().Show(state);
+}
+
 bool WindowsConsole::ShowLoadProgress(const std::string& name, int percent) {
   if (percent < 0) {
     load_started_.reset();

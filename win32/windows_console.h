@@ -52,6 +52,8 @@ class WindowsConsole final : public ScreenBufferDevice, public ToolHost {
 
   void SetTitle(const std::string& title) override;
   bool ShowLoadProgress(const std::string& name, int percent) override;
+  bool SetIcon(int icon) override;
+  void SetWindowState(int state) override;
 
  private:
   // Takes what the console has queued, waiting up to `milliseconds` (-1:

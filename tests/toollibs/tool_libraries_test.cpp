@@ -22,8 +22,16 @@ class RecordingHost final : public ToolHost {
     progress.push_back(percent);
     return true;
   }
+  // The program has icon 1 only.
+  bool SetIcon(int icon) override {
+    icons.push_back(icon);
+    return icon == 1;
+  }
+  void SetWindowState(int state) override { states.push_back(state); }
   std::vector<std::string> titles;
   std::vector<int> progress;
+  std::vector<int> icons;
+  std::vector<int> states;
 };
 
 class ToolLibrariesTest : public ::testing::Test {
@@ -64,6 +72,17 @@ TEST_F(ToolLibrariesTest, TextHolesOpenOnlyWithAGoodNumberInsideTheArea) {
   EXPECT_EQ(tools.FillHole(1), 0);  // closing a closed hole is no failure
   EXPECT_EQ(tools.FillHole(0), kBadHoleNumber);
   EXPECT_EQ(window.holes.size(), 1u);
+}
+
+TEST_F(ToolLibrariesTest, IconAndWindowStateGoToTheHostAndTheSystemMenuStays) {
+  EXPECT_EQ(tools.ConsoleIcon(1), 0);
+  EXPECT_EQ(tools.ConsoleIcon(2), kBadArgument);
+  EXPECT_EQ(tools.ConsoleWindow(kShowWindow), 0);
+  EXPECT_EQ(tools.ConsoleWindow(kMaximiseWindow), 0);
+  EXPECT_EQ(tools.DeleteWindowMenuItem(-2), 0);
+  EXPECT_EQ(tools.ConsoleToolBar(0, 99), 0);
+  EXPECT_EQ(host.icons, (std::vector<int>{1, 2}));
+  EXPECT_EQ(host.states, (std::vector<int>{kShowWindow, kMaximiseWindow}));
 }
 
 TEST_F(ToolLibrariesTest, HolesNeedAnArea) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows build checked as a Windows user gets it: the executable's
-# format, export and import tables, then vistamere.exe itself under wine in
+# format, export and import tables, its icon, then vistamere.exe itself under wine in
 # a tmux pane of 102x40 (prompt, built-in ballpark, labels, viewpoint keys,
 # quit prompt, restart, exit code), pictures of each format the system's
 # codecs decode, and exact key records typed into its console by
@@ -46,6 +46,10 @@ grep -q '\[   1\] WINMAIN$' <<<"$exports" || fail "WINMAIN is not ordinal 2"
 imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print $3}' | sort | tr '\n' ' ')
 [ "$imports" = "KERNEL32.dll msvcrt.dll ole32.dll " ] ||
   fail "imports other than KERNEL32, msvcrt and ole32: $imports"
+# The icon ConsoleIcon(1) puts on the console window: group icon 1.
+resources=$($arch-w64-mingw32-windres -i "$exe" -O rc 2>&1)
+grep -A2 '/\* Type: group icon' <<<"$resources" | grep -q 'Name: 1\.' ||
+  fail "no group icon 1 among the resources"
 
 skip() {
   [ "$failures" -gt 0 ] && finish
