@@ -9,7 +9,7 @@
 namespace vistamere::term {
 
 void ComposeTooSmallNotice(int have_columns, int have_rows, int need_columns, int need_rows,
-                           Frame& out) {
+                           Frame& out, std::string_view place) {
   const int columns = std::max(have_columns, 1);
   const int rows = std::max(have_rows, 1);
   out.Resize(columns, rows);
@@ -18,7 +18,7 @@ void ComposeTooSmallNotice(int have_columns, int have_rows, int need_columns, in
   }
   out.cursor = FrameCursor{};
 
-  const std::string message = "Vistamere needs a terminal of at least " +
+  const std::string message = "Vistamere needs a " + std::string(place) + " of at least " +
                               std::to_string(need_columns) + " x " + std::to_string(need_rows) +
                               "; this one is " + std::to_string(have_columns) + " x " +
                               std::to_string(have_rows) + ". Please enlarge it.";

@@ -10,6 +10,7 @@
 #include "console/utf8.h"
 #include "term/frame_compose.h"
 #include "term/load_progress.h"
+#include "term/too_small_notice.h"
 #include "win32/wide_text.h"
 
 namespace vistamere::win32 {
@@ -19,6 +20,19 @@ constexpr std::uint8_t kEnterByte = 0x0D;
 constexpr std::size_t kRecordsPerRead = 128;
 constexpr int kFallbackColumns = 80;
 constexpr int kFallbackRows = 25;
+// While the console is too small, how often its size is looked at again:
+// growing a window that is smaller than its buffer sends no event.
+constexpr int kTooSmallRecheckMilliseconds = 250;
+// Esc and Ctrl+C stop a load.
+constexpr std::uint8_t kEscByte = 0x1B;
+constexpr std::uint8_t kInterruptKey = 0x03;
+
+bool IsStopKey(const KeyEventRecord& key) {
+  // Some consoles (wine's) give Esc as its key alone, with no character.
+  const bool esc = key.character == kEscByte || (key.character == 0 && key.scan_code == scan::kEsc);
+  return (esc || key.character == kInterruptKey) &&
+         (key.control_state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) == 0;
+}
 
 ScreenBufferInfo ConsoleSize(HANDLE output) {
   CONSOLE_SCREEN_BUFFER_INFO info{};
@@ -105,7 +119,7 @@ bool WindowsConsole::PeekInput(InputRecord& record) {
     TakeInput(0);
     if (screen_.pending_input() > 0) break;
     Present();
-    TakeInput(-1);
+    TakeInput(too_small_ ? kTooSmallRecheckMilliseconds : -1);
   }
   return screen_.PeekInput(record);
 }
@@ -141,36 +155,56 @@ bool WindowsConsole::ShowLoadProgress(const std::string& name, int percent) {
   const auto now = std::chrono::steady_clock::now();
   if (!load_started_) load_started_ = now;
   if (now - *load_started_ < kProgressDelay) return true;
+  // A load that shows its progress can be stopped.
+  if (LoadStopRequested()) {
+    progress_.reset();
+    return false;
+  }
   if (progress_ && progress_->second == percent) return true;
   progress_ = std::make_pair(name, percent);
   Present();
   return true;
 }
 
+bool WindowsConsole::LoadStopRequested() {
+  // Nothing is thrown from here (a decoder is running): a console that has
+  // gone stops the load, and the next wait finds it gone.
+  bool stop = false;
+  return !ReadEvents(0, &stop) || stop;
+}
+
 void WindowsConsole::TakeInput(int milliseconds) {
+  if (!ReadEvents(milliseconds, nullptr)) throw std::runtime_error("the console has gone away");
+}
+
+bool WindowsConsole::ReadEvents(int milliseconds, bool* stop) {
   const DWORD wait = WaitForSingleObject(
       session_.input(), milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds));
-  if (wait == WAIT_FAILED) throw std::runtime_error("the console has gone away");
-  if (wait != WAIT_OBJECT_0) return;
+  if (wait == WAIT_FAILED) return false;
+  if (wait != WAIT_OBJECT_0) return true;
   DWORD waiting = 0;
-  if (!GetNumberOfConsoleInputEvents(session_.input(), &waiting) || waiting == 0) return;
+  if (!GetNumberOfConsoleInputEvents(session_.input(), &waiting) || waiting == 0) return true;
   std::array<INPUT_RECORD, kRecordsPerRead> records{};
   DWORD count = 0;
   const DWORD wanted = std::min<DWORD>(waiting, static_cast<DWORD>(records.size()));
-  if (!ReadConsoleInputW(session_.input(), records.data(), wanted, &count)) {
-    throw std::runtime_error("the console has gone away");
-  }
+  if (!ReadConsoleInputW(session_.input(), records.data(), wanted, &count)) return false;
   for (DWORD i = 0; i < count; ++i) {
     const INPUT_RECORD& record = records[i];
     if (record.EventType == KEY_EVENT) {
       InputRecord key;
       key.key = KeyOfConsoleEvent(record.Event.KeyEvent);
+      // A stop key's press and release both go with the load it stops.
+      if (stop != nullptr && IsStopKey(key.key)) {
+        if (key.key.key_down) *stop = true;
+        continue;
+      }
       screen_.PushInput(key);
     } else if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
       // The user changed the window: show everything afresh.
       std::fill(shown_known_.begin(), shown_known_.end(), false);
     }
   }
+  return true;
 }
 
 void WindowsConsole::FitConsole() {
@@ -198,15 +232,36 @@ void WindowsConsole::FitConsole() {
 }
 
 void WindowsConsole::Present() {
-  if (window_.area && window_.picture_version != picture_version_ && window_.canvas.width > 0) {
-    picture_ = RenderBlockPicture(window_.canvas, window_.area->right - window_.area->left + 1,
-                                  window_.area->bottom - window_.area->top + 1, palette_);
-    picture_version_ = window_.picture_version;
+  CONSOLE_SCREEN_BUFFER_INFO buffer{};
+  const bool sized = GetConsoleScreenBufferInfo(session_.output(), &buffer) != FALSE;
+  const SMALL_RECT& shows = buffer.srWindow;
+  const int have_columns = sized ? shows.Right - shows.Left + 1 : screen_.columns();
+  const int have_rows = sized ? shows.Bottom - shows.Top + 1 : screen_.rows();
+  const bool too_small = have_columns < screen_.columns() || have_rows < screen_.rows();
+  if (too_small != too_small_) {
+    // The notice and the screen are shown at different places and sizes.
+    shown_.clear();
+    shown_known_.clear();
+    if (too_small) FitConsole();  // once more: the user may have made room
   }
-  term::ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_);
-  if (progress_) {
-    term::DrawLoadProgress(progress_->first, progress_->second, screen_.cursor_row(), frame_);
-    frame_.cursor.visible = false;
+  too_small_ = too_small;
+  COORD origin{0, 0};
+  if (too_small) {
+    // In the part of the buffer the window shows.
+    origin = COORD{shows.Left, shows.Top};
+    term::ComposeTooSmallNotice(have_columns, have_rows, screen_.columns(), screen_.rows(), frame_,
+                                "console");
+  } else {
+    if (window_.area && window_.picture_version != picture_version_ && window_.canvas.width > 0) {
+      picture_ = RenderBlockPicture(window_.canvas, window_.area->right - window_.area->left + 1,
+                                    window_.area->bottom - window_.area->top + 1, palette_);
+      picture_version_ = window_.picture_version;
+    }
+    term::ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_);
+    if (progress_) {
+      term::DrawLoadProgress(progress_->first, progress_->second, screen_.cursor_row(), frame_);
+      frame_.cursor.visible = false;
+    }
   }
 
   const int columns = frame_.columns();
@@ -242,8 +297,9 @@ void WindowsConsole::Present() {
         shown_known_[at] = true;
         ++column;
       }
-      const SHORT y = static_cast<SHORT>(row);
-      SMALL_RECT region{static_cast<SHORT>(first), y, static_cast<SHORT>(column - 1), y};
+      const SHORT y = static_cast<SHORT>(origin.Y + row);
+      SMALL_RECT region{static_cast<SHORT>(origin.X + first), y,
+                        static_cast<SHORT>(origin.X + column - 1), y};
       WriteConsoleOutputW(output, run.data(), COORD{static_cast<SHORT>(run.size()), 1}, COORD{0, 0},
                           &region);
     }
@@ -257,7 +313,8 @@ void WindowsConsole::Present() {
     SetConsoleCursorInfo(output, &info);
     shown_cursor_ = wanted;
   }
-  const COORD at{static_cast<SHORT>(frame_.cursor.column), static_cast<SHORT>(frame_.cursor.row)};
+  const COORD at{static_cast<SHORT>(origin.X + frame_.cursor.column),
+                 static_cast<SHORT>(origin.Y + frame_.cursor.row)};
   if (!shown_cursor_at_ || shown_cursor_at_->X != at.X || shown_cursor_at_->Y != at.Y) {
     SetConsoleCursorPosition(output, at);
     shown_cursor_at_ = at;

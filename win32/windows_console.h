@@ -59,6 +59,11 @@ class WindowsConsole final : public ScreenBufferDevice, public ToolHost {
   // Takes what the console has queued, waiting up to `milliseconds` (-1:
   // without end) for the first event.
   void TakeInput(int milliseconds);
+  // TakeInput, but false when the console has gone; with `stop`, Esc and
+  // Ctrl+C are taken out of the keys and set it.
+  bool ReadEvents(int milliseconds, bool* stop);
+  // Whether the user pressed a key that stops the load under way.
+  bool LoadStopRequested();
   void Present();
   // Makes the console's own buffer and window the model's size, where the
   // console lets it.
@@ -76,6 +81,7 @@ class WindowsConsole final : public ScreenBufferDevice, public ToolHost {
   std::uint64_t picture_version_ = ~std::uint64_t{0};
   std::optional<std::chrono::steady_clock::time_point> load_started_;
   std::optional<std::pair<std::string, int>> progress_;  // name and percent shown
+  bool too_small_ = false;  // the console's window is smaller than the screen
 };
 
 }  // namespace vistamere::win32

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows build checked as a Windows user gets it: the executable's
-# format, export and import tables, its icon, then vistamere.exe itself under wine in
-# a tmux pane of 102x40 (prompt, built-in ballpark, labels, viewpoint keys,
-# quit prompt, restart, exit code), pictures of each format the system's
-# codecs decode, and exact key records typed into its console by
-# inject_keys.exe. The 32-bit build runs under 32-bit wine, the 64-bit
+# format, export and import tables, its icon, then vistamere.exe itself
+# under wine in a tmux pane of 102x40 (prompt, built-in ballpark, labels,
+# viewpoint keys, quit prompt, restart, exit code), pictures of each format
+# the system's codecs decode, exact key records typed into its console by
+# inject_keys.exe, and a long load stopped by Esc and by Ctrl+C. The 32-bit build runs under 32-bit wine, the 64-bit
 # one under wine64; without a working wine for it the runs under wine are
 # skipped, with the reason, and do not fail.
 #
@@ -288,4 +288,42 @@ if [ -f "$inject" ]; then
   inject_key 10:51:0 51:0:100
   wait_for "EXIT=0 END" || fail "an enhanced key at the quit prompt did not end the program"
 fi
+
+echo "-- a long load shows its progress and stops on Esc, or on Ctrl+C (inject_keys.exe)"
+# A BMP of 32000 x 32000 black pixels, sparse on disk: a few seconds to load.
+little_endian() {
+  local value=$1 bytes=$2 i
+  for ((i = 0; i < bytes; i++)); do printf "\\x$(printf %02x $(((value >> (8 * i)) & 255)))"; done
+}
+big=$build/windows-pictures/big.bmp
+mkdir -p "$(dirname "$big")"
+side=32000 pixel_bytes=$((32000 * 32000 * 3))
+{
+  printf BM
+  for field in "$((54 + pixel_bytes)) 4" "0 4" "54 4" "40 4" "$side 4" "$side 4" "1 2" "24 2" "0 4" \
+    "$pixel_bytes 4" "2835 4" "2835 4" "0 4" "0 4"; do
+    little_endian $field
+  done
+} >"$big"
+truncate -s $((54 + pixel_bytes)) "$big"
+stop_keys=("Escape")
+[ -f "$inject" ] && stop_keys+=("ctrl-c")
+for key in "${stop_keys[@]}"; do
+  start_program "$big"
+  if ! wait_for "Loading big.bmp"; then
+    fail "$key: no progress line while big.bmp loads"
+    continue
+  fi
+  # wine turns no typed Ctrl+C into a key: its record is put in the console.
+  if [ "$key" = ctrl-c ]; then
+    inject_key 2e:3:8
+  else
+    tm send-keys -t main "$key"
+  fi
+  wait_for "loading 'big.bmp' cancelled" || fail "$key did not stop the load"
+  expect_at 1 60 "ObsX:-80 "
+  press "Qk"
+  wait_for "EXIT=0 END" || fail "$key: the program did not end with exit code 0"
+done
+rm -f "$big"
 finish
