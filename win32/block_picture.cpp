@@ -176,16 +176,28 @@ class CellChooser {
 
 }  // namespace
 
-term::PictureCellGrid RenderBlockPicture(const picture::Canvas& canvas, int columns, int rows,
-                                         const ConsolePalette& palette) {
+namespace {
+
+std::uint32_t MeanOf(const CellSums& sums, std::size_t a, std::size_t b) {
+  const double count = sums.count[a] + sums.count[b];
+  if (count <= 0) return 0;
+  const Rgb mean = (1.0 / count) * (sums.sum[a] + sums.sum[b]);
+  const auto channel = [](double v) {
+    return static_cast<std::uint32_t>(std::clamp(v + 0.5, 0.0, 255.0));
+  };
+  return (channel(mean.r) << 16) | (channel(mean.g) << 8) | channel(mean.b);
+}
+
+template <typename CellOf>
+term::PictureCellGrid RenderCells(const picture::Canvas& canvas, int columns, int rows,
+                                  term::ColourMode mode, CellOf cell_of) {
   term::PictureCellGrid grid;
   grid.columns = std::max(columns, 0);
   grid.rows = std::max(rows, 0);
-  grid.mode = term::ColourMode::kIndexed16;
+  grid.mode = mode;
   grid.cells.assign(static_cast<std::size_t>(grid.columns) * static_cast<std::size_t>(grid.rows),
                     term::PictureCell{U' ', 0, 0});
   if (canvas.width <= 0 || canvas.height <= 0 || grid.cells.empty()) return grid;
-  const CellChooser chooser(palette);
   for (int row = 0; row < grid.rows; ++row) {
     const int y0 = row * canvas.height / grid.rows;
     const int y1 = std::max((row + 1) * canvas.height / grid.rows, y0 + 1);
@@ -194,11 +206,25 @@ term::PictureCellGrid RenderBlockPicture(const picture::Canvas& canvas, int colu
       const int x1 = std::max((column + 1) * canvas.width / grid.columns, x0 + 1);
       grid.cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(grid.columns) +
                  static_cast<std::size_t>(column)] =
-          chooser.Choose(
-              SumCell(canvas, x0, std::min(x1, canvas.width), y0, std::min(y1, canvas.height)));
+          cell_of(SumCell(canvas, x0, std::min(x1, canvas.width), y0, std::min(y1, canvas.height)));
     }
   }
   return grid;
+}
+
+}  // namespace
+
+term::PictureCellGrid RenderHalfBlockPicture(const picture::Canvas& canvas, int columns, int rows) {
+  return RenderCells(canvas, columns, rows, term::ColourMode::kTrueColor, [](const CellSums& sums) {
+    return term::PictureCell{U'\u2580', MeanOf(sums, 0, 1), MeanOf(sums, 2, 3)};
+  });
+}
+
+term::PictureCellGrid RenderBlockPicture(const picture::Canvas& canvas, int columns, int rows,
+                                         const ConsolePalette& palette) {
+  const CellChooser chooser(palette);
+  return RenderCells(canvas, columns, rows, term::ColourMode::kIndexed16,
+                     [&](const CellSums& sums) { return chooser.Choose(sums); });
 }
 
 }  // namespace vistamere::win32

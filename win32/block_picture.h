@@ -29,4 +29,10 @@ inline constexpr ConsolePalette kStandardConsolePalette = {
 [[nodiscard]] term::PictureCellGrid RenderBlockPicture(const picture::Canvas& canvas, int columns,
                                                        int rows, const ConsolePalette& palette);
 
+// The canvas stretched over columns x rows cells of upper half blocks in
+// 24-bit colour (kTrueColor), for a console that takes VT colour sequences:
+// the foreground is the top half's mean colour, the background the bottom's.
+[[nodiscard]] term::PictureCellGrid RenderHalfBlockPicture(const picture::Canvas& canvas,
+                                                           int columns, int rows);
+
 }  // namespace vistamere::win32

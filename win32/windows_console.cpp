@@ -20,6 +20,7 @@ constexpr std::uint8_t kEnterByte = 0x0D;
 constexpr std::size_t kRecordsPerRead = 128;
 constexpr int kFallbackColumns = 80;
 constexpr int kFallbackRows = 25;
+constexpr WORD kDefaultAttribute = 0x07;
 // While the console is too small, how often its size is looked at again:
 // growing a window that is smaller than its buffer sends no event.
 constexpr int kTooSmallRecheckMilliseconds = 250;
@@ -61,6 +62,80 @@ ConsolePalette PaletteOf(HANDLE output) {
   return palette;
 }
 
+// Whether the console draws 24-bit colours written as VT sequences (Windows
+// 10 and later): VT processing is switched on, one coloured blank written
+// at the top-left and read back. A console that takes the mode but not the
+// sequences (wine's) stores them as text; the mode is switched off again
+// then. The cells written are blanked either way.
+bool TakesVtColour(HANDLE output) {
+  DWORD mode = 0;
+  if (!GetConsoleMode(output, &mode)) return false;
+  if (!SetConsoleMode(output,
+                      mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+    return false;
+  }
+  static constexpr wchar_t kProbe[] = L"\x1b[48;2;1;2;3m \x1b[0m";
+  constexpr DWORD kProbeLength = static_cast<DWORD>(std::size(kProbe) - 1);
+  const COORD origin{0, 0};
+  SetConsoleCursorPosition(output, origin);
+  DWORD count = 0;
+  bool takes = false;
+  if (WriteConsoleW(output, kProbe, kProbeLength, &count, nullptr)) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    wchar_t first = 0;
+    takes = GetConsoleScreenBufferInfo(output, &info) && info.dwCursorPosition.X == 1 &&
+            info.dwCursorPosition.Y == 0 &&
+            ReadConsoleOutputCharacterW(output, &first, 1, origin, &count) && count == 1 &&
+            first == L' ';
+  }
+  FillConsoleOutputCharacterW(output, L' ', kProbeLength, origin, &count);
+  FillConsoleOutputAttribute(output, kDefaultAttribute, kProbeLength, origin, &count);
+  SetConsoleCursorPosition(output, origin);
+  if (!takes) SetConsoleMode(output, mode);
+  return takes;
+}
+
+// The SGR parameters of a colour as the foreground (30) or background (40).
+void AppendVtColour(std::wstring& out, const term::Colour& colour, int base) {
+  const auto number = [&](std::uint32_t n) { out += std::to_wstring(n); };
+  switch (colour.kind) {
+    case term::Colour::Kind::kRgb:
+      number(static_cast<std::uint32_t>(base) + 8);
+      out += L";2;";
+      number((colour.value >> 16) & 0xFF);
+      out += L';';
+      number((colour.value >> 8) & 0xFF);
+      out += L';';
+      number(colour.value & 0xFF);
+      return;
+    case term::Colour::Kind::kAnsi:
+      number(static_cast<std::uint32_t>(base) + (colour.value & 7) + (colour.value >= 8 ? 60 : 0));
+      return;
+    case term::Colour::Kind::kIndexed:
+      number(static_cast<std::uint32_t>(base) + 8);
+      out += L";5;";
+      number(colour.value);
+      return;
+    case term::Colour::Kind::kDefault:
+      number(static_cast<std::uint32_t>(base) + 9);
+      return;
+  }
+}
+
+void AppendUtf16(std::wstring& out, char32_t c) {
+  if (c < 0x10000) {
+    out += static_cast<wchar_t>(c);
+    return;
+  }
+  c -= 0x10000;
+  out += static_cast<wchar_t>(0xD800 + (c >> 10));
+  out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+}
+
+bool IsRgbCell(const term::TermCell& cell) {
+  return cell.fg.kind == term::Colour::Kind::kRgb || cell.bg.kind == term::Colour::Kind::kRgb;
+}
+
 }  // namespace
 
 KeyEventRecord KeyOfConsoleEvent(const KEY_EVENT_RECORD& event) {
@@ -86,7 +161,8 @@ WindowsConsole::WindowsConsole(ConsoleSession& session, GraphicsWindow& window)
     : ScreenBufferDevice(ConsoleSize(session.output()).columns, ConsoleSize(session.output()).rows),
       session_(session),
       window_(window),
-      palette_(PaletteOf(session.output())) {}
+      palette_(PaletteOf(session.output())),
+      vt_colour_(TakesVtColour(session.output())) {}
 
 void WindowsConsole::TypeAhead(std::string_view utf8) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
@@ -231,6 +307,37 @@ void WindowsConsole::FitConsole() {
   shown_known_.clear();
 }
 
+int WindowsConsole::WriteRgbRun(int column, int row, COORD origin) {
+  // The run goes on as far as the cells are 24-bit, whether or not they
+  // changed: one cursor move and one write.
+  std::wstring out = L"\x1b[" + std::to_wstring(origin.Y + row + 1) + L';' +
+                     std::to_wstring(origin.X + column + 1) + L'H';
+  std::optional<term::TermCell> last;
+  for (; column < frame_.columns(); ++column) {
+    const std::size_t at = frame_.IndexOf(column, row);
+    const term::TermCell& cell = frame_.At(at);
+    if (!frame_.Known(at) || !IsRgbCell(cell)) break;
+    if (!last || last->fg != cell.fg || last->bg != cell.bg) {
+      out += L"\x1b[";
+      AppendVtColour(out, cell.fg, 30);
+      out += L';';
+      AppendVtColour(out, cell.bg, 40);
+      out += L'm';
+    }
+    AppendUtf16(out, cell.glyph);
+    last = cell;
+    shown_[at] = ConsoleCellOf(cell, palette_);
+    shown_rgb_[at] = cell;
+    shown_known_[at] = true;
+  }
+  out += L"\x1b[0m";
+  DWORD written = 0;
+  WriteConsoleW(session_.output(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+  // The cursor is where the write ended: put it back where the frame has it.
+  shown_cursor_at_.reset();
+  return column;
+}
+
 void WindowsConsole::Present() {
   CONSOLE_SCREEN_BUFFER_INFO buffer{};
   const bool sized = GetConsoleScreenBufferInfo(session_.output(), &buffer) != FALSE;
@@ -253,8 +360,10 @@ void WindowsConsole::Present() {
                                 "console");
   } else {
     if (window_.area && window_.picture_version != picture_version_ && window_.canvas.width > 0) {
-      picture_ = RenderBlockPicture(window_.canvas, window_.area->right - window_.area->left + 1,
-                                    window_.area->bottom - window_.area->top + 1, palette_);
+      const int columns = window_.area->right - window_.area->left + 1;
+      const int rows = window_.area->bottom - window_.area->top + 1;
+      picture_ = vt_colour_ ? RenderHalfBlockPicture(window_.canvas, columns, rows)
+                            : RenderBlockPicture(window_.canvas, columns, rows, palette_);
       picture_version_ = window_.picture_version;
     }
     term::ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_);
@@ -270,6 +379,7 @@ void WindowsConsole::Present() {
   if (shown_.size() != size) {
     shown_.assign(size, ConsoleCell{});
     shown_known_.assign(size, false);
+    shown_rgb_.assign(size, term::TermCell{});
   }
   const HANDLE output = session_.output();
   std::vector<CHAR_INFO> run;
@@ -279,21 +389,28 @@ void WindowsConsole::Present() {
     while (column < columns) {
       const std::size_t index = frame_.IndexOf(column, row);
       const ConsoleCell cell = ConsoleCellOf(frame_.At(index), palette_);
-      if (!frame_.Known(index) || (shown_known_[index] && shown_[index] == cell)) {
+      const bool rgb = vt_colour_ && IsRgbCell(frame_.At(index));
+      if (!frame_.Known(index) || (shown_known_[index] && shown_[index] == cell &&
+                                   (!rgb || shown_rgb_[index] == frame_.At(index)))) {
         ++column;
+        continue;
+      }
+      if (rgb) {
+        column = WriteRgbRun(column, row, origin);
         continue;
       }
       const int first = column;
       run.clear();
       while (column < columns) {
         const std::size_t at = frame_.IndexOf(column, row);
-        if (!frame_.Known(at)) break;
+        if (!frame_.Known(at) || (vt_colour_ && IsRgbCell(frame_.At(at)))) break;
         const ConsoleCell next = ConsoleCellOf(frame_.At(at), palette_);
         CHAR_INFO info{};
         info.Char.UnicodeChar = next.glyph;
         info.Attributes = next.attribute;
         run.push_back(info);
         shown_[at] = next;
+        shown_rgb_[at] = term::TermCell{};
         shown_known_[at] = true;
         ++column;
       }

@@ -65,6 +65,9 @@ class WindowsConsole final : public ScreenBufferDevice, public ToolHost {
   // Whether the user pressed a key that stops the load under way.
   bool LoadStopRequested();
   void Present();
+  // Writes the frame's 24-bit cells from `column` on in `row` as VT
+  // sequences; returns the column after them.
+  int WriteRgbRun(int column, int row, COORD origin);
   // Makes the console's own buffer and window the model's size, where the
   // console lets it.
   void FitConsole();
@@ -75,6 +78,8 @@ class WindowsConsole final : public ScreenBufferDevice, public ToolHost {
   term::Frame frame_;
   std::vector<ConsoleCell> shown_;  // what the console shows, as far as known
   std::vector<bool> shown_known_;
+  std::vector<term::TermCell> shown_rgb_;  // 24-bit cells as shown
+  bool vt_colour_ = false;                 // the console draws 24-bit VT colours
   std::optional<CursorInfo> shown_cursor_;
   std::optional<COORD> shown_cursor_at_;
   term::PictureCellGrid picture_;

@@ -99,5 +99,27 @@ TEST(BlockPicture, TheCanvasIsStretchedOverTheCellsInOrder) {
   EXPECT_EQ(RenderBlockPicture(picture::Canvas{}, 2, 2, kStandardConsolePalette).cells.size(), 4U);
 }
 
+TEST(HalfBlockPicture, EachCellIsAnUpperHalfInItsHalvesMeanColours) {
+  const struct {
+    const char* what;
+    Painter rgb_at;
+    std::uint32_t top;
+    std::uint32_t bottom;
+  } cases[] = {
+      {"halves", [](int, int y) { return y < 2 ? 0x123456u : 0xFEDCBAu; }, 0x123456, 0xFEDCBA},
+      {"columns mixed", [](int x, int) { return x < 2 ? 0x000000u : 0xFF00FFu; }, 0x800080,
+       0x800080},
+  };
+  for (const auto& c : cases) {
+    // 4 x 4 pixels in one cell.
+    const term::PictureCellGrid grid = RenderHalfBlockPicture(Paint(4, 4, c.rgb_at), 1, 1);
+    ASSERT_EQ(grid.cells.size(), 1u) << c.what;
+    EXPECT_EQ(grid.mode, term::ColourMode::kTrueColor) << c.what;
+    EXPECT_EQ(grid.cells[0].glyph, U'\u2580') << c.what;
+    EXPECT_EQ(grid.cells[0].fg, c.top) << c.what;
+    EXPECT_EQ(grid.cells[0].bg, c.bottom) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace vistamere::win32

@@ -214,6 +214,9 @@ if command -v convert >/dev/null; then
       tail -c +3 quadrants.jpg; } >turned.jpg
     head -c 300 quadrants.png >damaged.png
   ) || fail "the test pictures could not be made"
+  # wine's console takes the VT mode but shows its sequences as text: the
+  # program must find that out and draw in the console's 16 colours, which
+  # these checks read back.
   # File, then the colours of the quadrants it shows (top left, top right,
   # bottom left, bottom right) as the last digit of their SGR codes (1 red,
   # 2 green, 3 yellow, 4 blue, dark or bright): turned 90 degrees, the blue
