@@ -5,7 +5,7 @@ namespace vistamere::win32 {
 struct ConsoleWindow::User32 {
   HANDLE(WINAPI* load_image)(HINSTANCE, LPCWSTR, UINT, int, int, UINT);
   BOOL(WINAPI* destroy_icon)(HICON);
-  LRESULT(WINAPI* send_message)(HWND, UINT, WPARAM, LPARAM);
+  LRESULT(WINAPI* send_message)(HWND, UINT, WPARAM, LPARAM, UINT, UINT, PDWORD_PTR);
   BOOL(WINAPI* show_window)(HWND, int);
   int(WINAPI* system_metrics)(int);
 };
@@ -15,6 +15,22 @@ namespace {
 // RT_GROUP_ICON, which the headers spell as a narrow string.
 constexpr WORD kIconGroupType = 14;
 const wchar_t* const kIconGroup = MAKEINTRESOURCEW(kIconGroupType);
+
+// How long the console's host is given to take a new icon. The icons are
+// given back from the control handler too, while the host may be closing
+// the window and waiting for the program to end: a hung host is not waited
+// for.
+constexpr UINT kSendTimeoutMilliseconds = 500;
+
+HICON SendIcon(LRESULT(WINAPI* send)(HWND, UINT, WPARAM, LPARAM, UINT, UINT, PDWORD_PTR),
+               HWND window, WPARAM which, HICON icon) {
+  DWORD_PTR previous = 0;
+  if (send(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon), SMTO_ABORTIFHUNG,
+           kSendTimeoutMilliseconds, &previous) == 0) {
+    return nullptr;
+  }
+  return reinterpret_cast<HICON>(previous);
+}
 
 template <typename Function>
 void Bind(HMODULE module, const char* name, Function& function) {
@@ -32,7 +48,7 @@ const ConsoleWindow::User32* ConsoleWindow::Functions() {
     static User32 bound{};
     Bind(module, "LoadImageW", bound.load_image);
     Bind(module, "DestroyIcon", bound.destroy_icon);
-    Bind(module, "SendMessageW", bound.send_message);
+    Bind(module, "SendMessageTimeoutW", bound.send_message);
     Bind(module, "ShowWindow", bound.show_window);
     Bind(module, "GetSystemMetrics", bound.system_metrics);
     if (!bound.load_image || !bound.destroy_icon || !bound.send_message || !bound.show_window ||
@@ -64,12 +80,10 @@ bool ConsoleWindow::SetIcon(int icon) {
                                                  user32->system_metrics(SM_CXSMICON),
                                                  user32->system_metrics(SM_CYSMICON), 0));
   if (big_ != nullptr) {
-    old_big_ = reinterpret_cast<HICON>(
-        user32->send_message(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_)));
+    old_big_ = SendIcon(user32->send_message, window, ICON_BIG, big_);
   }
   if (small_ != nullptr) {
-    old_small_ = reinterpret_cast<HICON>(
-        user32->send_message(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_)));
+    old_small_ = SendIcon(user32->send_message, window, ICON_SMALL, small_);
   }
   icons_set_ = true;
   return true;
@@ -88,12 +102,8 @@ void ConsoleWindow::RestoreIcons() {
   const HWND window = GetConsoleWindow();
   // Our icons go with the process: the window must not keep them.
   if (window != nullptr) {
-    if (big_ != nullptr) {
-      user32->send_message(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(old_big_));
-    }
-    if (small_ != nullptr) {
-      user32->send_message(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(old_small_));
-    }
+    if (big_ != nullptr) SendIcon(user32->send_message, window, ICON_BIG, old_big_);
+    if (small_ != nullptr) SendIcon(user32->send_message, window, ICON_SMALL, old_small_);
   }
   if (big_ != nullptr) user32->destroy_icon(big_);
   if (small_ != nullptr) user32->destroy_icon(small_);
