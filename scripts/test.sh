@@ -42,7 +42,7 @@ TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/support/tsan.supp" \
 # wine say why they are skipped.
 echo "== Windows build (mingw-w64 i686) and its tests under wine =="
 # The program, the key injector, and the unit tests that build for Windows.
-windows_targets=(vistamere inject_keys scene_tests overlay_tests console_tests driver_tests)
+windows_targets=(vistamere inject_keys scene_tests overlay_tests console_tests driver_tests win32_tests)
 bash scripts/build-windows.sh "${windows_targets[@]}"
 wine32=yes
 bash scripts/install-deps.sh --wine || wine32=no
