@@ -16,7 +16,8 @@ fi
 status=0
 for exe in "${executables[@]}"; do
   name=$(basename "$exe")
-  output=$(cd "$(dirname "$exe")" && wine "$exe" --gtest_color=no 2>&1 </dev/null)
+  # A test that hangs fails after two minutes rather than stopping the run.
+  output=$(cd "$(dirname "$exe")" && timeout 120 wine "$exe" --gtest_color=no 2>&1 </dev/null)
   code=$?
   # GoogleTest's closing lines: "[==========] N tests from M test suites ran."
   # and "[  PASSED  ] N tests."
