@@ -41,13 +41,15 @@ TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/support/tsan.supp" \
 # 64 bits under wine64, said in the log. Without either, the runs under
 # wine say why they are skipped.
 echo "== Windows build (mingw-w64 i686) and its tests under wine =="
-bash scripts/build-windows.sh vistamere inject_keys
+# The program, the key injector, and the unit tests that build for Windows.
+windows_targets=(vistamere inject_keys scene_tests overlay_tests console_tests driver_tests win32_tests)
+bash scripts/build-windows.sh "${windows_targets[@]}"
 wine32=yes
 bash scripts/install-deps.sh --wine || wine32=no
 bash tests/windows/run.sh build/windows-i686
 if [ "$wine32" = no ]; then
   echo "32-bit wine could not be installed (apt's output above): the 64-bit build is tested under wine64 instead"
-  bash scripts/build-windows.sh --64 vistamere inject_keys
+  bash scripts/build-windows.sh --64 "${windows_targets[@]}"
   bash scripts/install-deps.sh --wine64 || echo "(wine64 could not be installed either)"
   bash tests/windows/run.sh build/windows-x86_64
 fi

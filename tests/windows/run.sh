@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build checked as a Windows user gets it: the executable's
-# format, export and import tables, its icon, then vistamere.exe itself
+# format, export and import tables, its icon, the unit tests built for
+# Windows (run_unit_tests.sh), then vistamere.exe itself
 # under wine in a tmux pane of 102x40 (prompt, built-in ballpark, labels,
 # viewpoint keys, quit prompt, restart, exit code), pictures of each format
 # the system's codecs decode, exact key records typed into its console by
@@ -8,7 +9,8 @@
 # one under wine64; without a working wine for it the runs under wine are
 # skipped, with the reason, and do not fail.
 #
-# Usage: tests/windows/run.sh BUILD_DIR   (holding vistamere.exe and win32/inject_keys.exe)
+# Usage: tests/windows/run.sh BUILD_DIR   (holding vistamere.exe, win32/inject_keys.exe
+#        and tests/*/*_tests.exe)
 set -uo pipefail
 build=$(cd "$1" && pwd)
 exe=$build/vistamere.exe
@@ -73,6 +75,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     skip "wine does not start (wineboot -i failed)"
   fi
 fi
+
+echo "-- the unit tests built for Windows, under wine"
+bash "$(dirname "$0")/run_unit_tests.sh" "$build" || fail "unit tests under wine"
 
 socket=vistamere-wine-$$
 tm() { tmux -L "$socket" "$@"; }
