@@ -25,7 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -noreset -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 sleep 0.5
 

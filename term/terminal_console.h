@@ -44,8 +44,11 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   // A lone Esc waits this long for more bytes before it counts as the Esc
   // key (and a sequence cut short, before it is dropped).
   static constexpr std::chrono::milliseconds kEscapeTimeout{40};
-  // How long start-up waits for the terminal to answer its queries.
-  static constexpr std::chrono::milliseconds kQueryTimeout{300};
+  // How long start-up waits for the terminal to answer its queries. The
+  // wait ends at the device attributes answer, which every terminal gives,
+  // so only one that never answers waits all of it; a terminal over a slow
+  // link or on a busy machine may take hundreds of milliseconds.
+  static constexpr std::chrono::milliseconds kQueryTimeout{1000};
   // A load shorter than this shows no progress at all.
   static constexpr std::chrono::milliseconds kProgressDelay{150};
 

@@ -27,7 +27,9 @@ cleanup() {
   wait
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1100x800x24 -nolisten tcp 3>display 2>>x.log &
+# -noreset: a server that resets as a screenshot's client leaves can drop
+# the terminal's connection while it is still being made.
+Xvfb -noreset -displayfd 3 -screen 0 1100x800x24 -nolisten tcp 3>display 2>>x.log &
 pids+=($!)
 for _ in $(seq 100); do [ -s display ] && break; sleep 0.1; done
 export DISPLAY=:$(cat display) LC_ALL=C.UTF-8
