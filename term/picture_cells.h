@@ -1,5 +1,5 @@
 // The picture as character cells: each cell a block symbol with a
-// foreground and a background colour, made by libchafa from the canvas.
+// foreground and a background colour, fitted to the canvas under it.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +53,8 @@ struct PictureCellGrid {
 void PreparePictureCells(ColourMode mode);
 
 // Stretches the canvas over columns x rows cells (no aspect kept: the canvas
-// already has the shape of the area). An empty canvas gives black cells.
+// already has the shape of the area): in 24-bit colour by FitBlockCells, in
+// the palettes by libchafa. An empty canvas gives black cells.
 PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, int rows,
                                    ColourMode mode);
 

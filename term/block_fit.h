@@ -1,0 +1,18 @@
+// The picture in 24-bit cells, each the block element (or blank) and pair
+// of colours that come closest to the canvas under it: every way the block
+// elements split a cell (in eighths across or down, its quarters, the two
+// diagonal quarters) is tried, each side taking the mean colour of its
+// samples, and the split with the least squared error wins.
+#pragma once
+
+#include "picture/canvas.h"
+#include "term/picture_cells.h"
+
+namespace vistamere::term {
+
+// The canvas stretched over columns x rows cells of kSamplesPerCell squared
+// samples each (an area average of the canvas). An empty canvas gives black
+// cells, and so does one of over 2^24 pixels. The grid's mode is kTrueColor.
+[[nodiscard]] PictureCellGrid FitBlockCells(const picture::Canvas& canvas, int columns, int rows);
+
+}  // namespace vistamere::term
