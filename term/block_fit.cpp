@@ -166,43 +166,91 @@ constexpr char32_t kLeftEighths = U'\u2590';  // - n: the left n eighths, n 1 to
 constexpr std::array<char32_t, 4> kQuarter = {U'\u2598', U'\u259D', U'\u2596', U'\u2597'};
 constexpr char32_t kDiagonalQuarters = U'\u259A';  // top left and bottom right
 
+// The xterm palette's colour cube (entries 16-231) and grey ramp (232-255):
+// the 256-colour mode's picture keeps to them.
+constexpr std::array<int, 6> kCubeLevels = {0, 95, 135, 175, 215, 255};
+constexpr int kCubeStart = 16;
+constexpr int kGreyStart = 232;
+constexpr int kGreys = 24;
+
+int NearestCubeLevel(double value) {
+  int best = 0;
+  for (int level = 1; level < static_cast<int>(kCubeLevels.size()); ++level) {
+    if (std::fabs(value - kCubeLevels[level]) < std::fabs(value - kCubeLevels[best])) best = level;
+  }
+  return best;
+}
+
+// A side of a split in the grid's colours: the colour, and how much the
+// squared error grows by showing it instead of the side's mean.
+struct Shown {
+  std::uint32_t colour = 0;
+  double penalty = 0;
+};
+
+Shown ShownColour(const Rgb& sum, int count, ColourMode mode) {
+  if (mode != ColourMode::kIndexed256) return {MeanColour(sum, count), 0};
+  const double r = static_cast<double>(sum.r) / count;
+  const double g = static_cast<double>(sum.g) / count;
+  const double b = static_cast<double>(sum.b) / count;
+  const auto distance = [&](double red, double green, double blue) {
+    return (r - red) * (r - red) + (g - green) * (g - green) + (b - blue) * (b - blue);
+  };
+  const int red = NearestCubeLevel(r);
+  const int green = NearestCubeLevel(g);
+  const int blue = NearestCubeLevel(b);
+  Shown shown{static_cast<std::uint32_t>(kCubeStart + 36 * red + 6 * green + blue),
+              distance(kCubeLevels[red], kCubeLevels[green], kCubeLevels[blue])};
+  // Greys 8, 18, ... 238.
+  const int step =
+      std::clamp(static_cast<int>(std::lround(((r + g + b) / 3 - 8) / 10)), 0, kGreys - 1);
+  const double level = 8 + 10 * step;
+  const double grey = distance(level, level, level);
+  if (grey < shown.penalty) shown = {static_cast<std::uint32_t>(kGreyStart + step), grey};
+  shown.penalty *= count;
+  return shown;
+}
+
 // The best split seen so far: `part` (count samples) in the foreground.
 class BestSplit {
  public:
-  explicit BestSplit(const Rgb& total)
-      : total_(total), score_(SquaredLength(total) / kCellSamples) {}
+  BestSplit(const Rgb& total, ColourMode mode)
+      : total_(total), mode_(mode), whole_(ShownColour(total, kCellSamples, mode)) {
+    score_ = SquaredLength(total) / kCellSamples - whole_.penalty;
+  }
 
   // The squared error left is the samples' sum of squares less the score:
-  // the larger the score, the closer the fit.
+  // the larger the score, the closer the fit. The penalties are never
+  // negative: a split whose means alone do not beat the best is left out.
   void Try(char32_t glyph, const Rgb& part, int count) {
     const Rgb rest = total_ - part;
-    const double score = SquaredLength(part) / count + SquaredLength(rest) / (kCellSamples - count);
+    const double means = SquaredLength(part) / count + SquaredLength(rest) / (kCellSamples - count);
+    if (means <= score_) return;
+    const Shown fg = ShownColour(part, count, mode_);
+    const Shown bg = ShownColour(rest, kCellSamples - count, mode_);
+    const double score = means - fg.penalty - bg.penalty;
     if (score > score_) {
       score_ = score;
-      glyph_ = glyph;
-      part_ = part;
-      count_ = count;
+      cell_ = {glyph, fg.colour, bg.colour};
+      split_ = true;
     }
   }
 
   PictureCell Cell() const {
-    if (count_ == 0) {
-      const std::uint32_t mean = MeanColour(total_, kCellSamples);
-      return {U' ', mean, mean};
-    }
-    return {glyph_, MeanColour(part_, count_), MeanColour(total_ - part_, kCellSamples - count_)};
+    return split_ ? cell_ : PictureCell{U' ', whole_.colour, whole_.colour};
   }
 
  private:
   Rgb total_;
-  double score_;
-  char32_t glyph_ = U' ';
-  Rgb part_;
-  int count_ = 0;
+  ColourMode mode_;
+  Shown whole_;
+  double score_ = 0;
+  PictureCell cell_;
+  bool split_ = false;
 };
 
-PictureCell FitCell(const CellSums& sums) {
-  BestSplit best(sums.total);
+PictureCell FitCell(const CellSums& sums, ColourMode mode) {
+  BestSplit best(sums.total, mode);
   Rgb bottom;
   Rgb left;
   for (int n = 1; n < kSide; ++n) {
@@ -228,14 +276,16 @@ PictureCell FitCell(const CellSums& sums) {
 
 }  // namespace
 
-PictureCellGrid FitBlockCells(const picture::Canvas& canvas, int columns, int rows) {
+PictureCellGrid FitBlockCells(const picture::Canvas& canvas, int columns, int rows,
+                              ColourMode mode) {
   PictureCellGrid grid;
-  grid.mode = ColourMode::kTrueColor;
+  grid.mode = mode;
+  const std::uint32_t black = mode == ColourMode::kIndexed256 ? kCubeStart : 0;
   if (columns <= 0 || rows <= 0) return grid;
   grid.columns = columns;
   grid.rows = rows;
   grid.cells.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows),
-                    PictureCell{U' ', 0, 0});
+                    PictureCell{U' ', black, black});
   if (canvas.width <= 0 || canvas.height <= 0 ||
       std::int64_t{canvas.width} * canvas.height > kMaxCanvasPixels ||
       canvas.rgb.size() <
@@ -249,7 +299,8 @@ PictureCellGrid FitBlockCells(const picture::Canvas& canvas, int columns, int ro
     for (int column = 0; column < columns; ++column) {
       const std::uint8_t* cell = samples.data() + static_cast<std::size_t>(row) * kSide * stride +
                                  static_cast<std::size_t>(column) * kSide * 3;
-      grid.cells[static_cast<std::size_t>(row) * columns + column] = FitCell(SumCell(cell, stride));
+      grid.cells[static_cast<std::size_t>(row) * columns + column] =
+          FitCell(SumCell(cell, stride), mode);
     }
   }
   return grid;

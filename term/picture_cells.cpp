@@ -97,7 +97,7 @@ std::uint32_t OpaqueColour(gint colour) {
 }  // namespace
 
 void PreparePictureCells(ColourMode mode) {
-  if (mode == ColourMode::kTrueColor) return;  // nothing of libchafa's is used
+  if (mode != ColourMode::kIndexed16) return;  // nothing of libchafa's is used
   picture::Canvas canvas;
   canvas.Reset(16, 16);
   RenderPictureCells(canvas, 2, 2, mode);
@@ -105,10 +105,10 @@ void PreparePictureCells(ColourMode mode) {
 
 PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, int rows,
                                    ColourMode mode) {
-  // In 24-bit colour every split of a cell can be weighed exactly, in a
-  // fraction of the time libchafa's search takes; libchafa is for the
-  // palettes, where it chooses the symbol and the palette entries together.
-  if (mode == ColourMode::kTrueColor) return FitBlockCells(canvas, columns, rows);
+  // In 24-bit colour and in the xterm palette every split of a cell can be
+  // weighed exactly, in a fraction of the time libchafa's search takes;
+  // libchafa is for the 16 colours, whose shades are the user's theme's.
+  if (mode != ColourMode::kIndexed16) return FitBlockCells(canvas, columns, rows, mode);
   PictureCellGrid grid;
   grid.mode = mode;
   if (columns <= 0 || rows <= 0) return grid;

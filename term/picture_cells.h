@@ -53,8 +53,8 @@ struct PictureCellGrid {
 void PreparePictureCells(ColourMode mode);
 
 // Stretches the canvas over columns x rows cells (no aspect kept: the canvas
-// already has the shape of the area): in 24-bit colour by FitBlockCells, in
-// the palettes by libchafa. An empty canvas gives black cells.
+// already has the shape of the area): in 24-bit and 256 colours by
+// FitBlockCells, in 16 by libchafa. An empty canvas gives black cells.
 PictureCellGrid RenderPictureCells(const picture::Canvas& canvas, int columns, int rows,
                                    ColourMode mode);
 
