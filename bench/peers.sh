@@ -46,10 +46,11 @@
 # Polling: a tmux control-mode client (tmux -C, output notifications off)
 # takes each capture-pane or display-message, so a poll starts no process;
 # between polls the script sleeps POLL_SLEEP (default 0.002 s, bash's
-# read -t). A poll comes about every 2.5 ms (the median is printed): that is
-# the resolution; a time is late by up to one poll interval, half of it on
-# average. The poll costs CPU of its own (bash and the tmux server), taken
-# from the 2 cores the measured programs share.
+# read -t). A poll comes about every 2.5-3 ms (the median is printed):
+# that is the resolution; a time is late by up to one poll interval, half
+# of it on average. A poll costs about 0.3 ms of CPU (bash 0.2, the tmux
+# server 0.1), about a tenth of one of the 2 cores the measured programs
+# share.
 #
 # All six runs (ours, chafa, timg to /dev/null, then the same on screen) go
 # in turn, RUNS times (default 5) per picture, so that a machine slowing
