@@ -19,7 +19,8 @@
 # - Ours: the real program, app/vistamere, started in the pane. Once its
 #   prompt "Enter file name:" shows, the picture's path is typed
 #   (send-keys -l); 0.1 s after tmux shows it typed, Enter is sent. While the
-#   picture loads the screen stays as it was (the prompt and the path); then
+#   picture loads the screen keeps the prompt and the path, with a line
+#   " Loading FILE ... NN%" under it once the load takes over 0.15 s; then
 #   the first frame comes in one write: the status panel (rows 0-4, key
 #   help and "ObsX:" ...), then the picture's rows 5-38 top to bottom with
 #   the labels among them. Timed from Enter until the last picture row
