@@ -6,11 +6,28 @@
 # photograph: smooth colour fields (plasma) with a camera's noise, made
 # once as an 8-bit PNG per size and converted from it; seeded, so every
 # run makes the same files. Needs ImageMagick's convert.
+# FORMAT photo makes DIR/photo-WIDTHxHEIGHT.png instead: the real
+# photograph bench/data/chelsea.png (451x300, see bench/data/README.md)
+# enlarged to exactly WIDTHxHEIGHT (Lanczos), 8-bit RGB PNG at
+# ImageMagick's default compression.
 set -euo pipefail
 dir=$1 format=$2 width=$3 height=$4
+data="$(dirname "$0")/data"
 mkdir -p "$dir"
-out="$dir/picture-${width}x${height}.$format"
+if [[ $format == photo ]]; then
+  out="$dir/photo-${width}x${height}.png"
+else
+  out="$dir/picture-${width}x${height}.$format"
+fi
 if [[ -f $out ]]; then
+  echo "$out"
+  exit 0
+fi
+
+if [[ $format == photo ]]; then
+  part="$dir/part-$$-photo-${width}x${height}.png"
+  convert "$data/chelsea.png" -filter Lanczos -resize "${width}x${height}!" -depth 8 "png24:$part"
+  mv "$part" "$out"
   echo "$out"
   exit 0
 fi
