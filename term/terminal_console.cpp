@@ -261,8 +261,10 @@ void TerminalConsole::Present(bool render_picture) {
       picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
                                     window_.area->bottom - window_.area->top + 1, colour_mode());
       picture_version_ = window_.picture_version;
+      composer_.Invalidate();
     }
-    ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_, pixels);
+    composer_.Compose(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_,
+                      pixels);
     if (progress_) {
       DrawLoadProgress(progress_->name, progress_->percent, screen_.cursor_row(), frame_);
       frame_.cursor.visible = false;

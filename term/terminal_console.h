@@ -16,6 +16,7 @@
 #include "console/screen_buffer_device.h"
 #include "term/colour.h"
 #include "term/frame.h"
+#include "term/frame_compose.h"
 #include "term/graphics_mode.h"
 #include "term/key_decoder.h"
 #include "term/picture_cells.h"
@@ -125,6 +126,7 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   std::optional<ColourMode> colour_mode_;  // none: the terminal is to be asked
   KeyDecoder decoder_;
   TerminalWriter writer_;
+  FrameComposer composer_;
   Frame frame_;
   std::string restore_bytes_;
   bool lost_ = false;
