@@ -106,6 +106,8 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   bool LoadStopRequested();
   // Reads and decodes what the terminal has sent already, without waiting.
   void TakeWaitingInput();
+  // The same once the terminal has something to read.
+  void TakeInput();
   void TakeNews();
   // Shows the screen, or the too-small notice when the terminal is smaller.
   // `render_picture`: picture cells are made afresh when the picture changed.
@@ -134,6 +136,8 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   bool too_small_ = false;
   bool kitty_keyboard_ = false;  // the terminal speaks the kitty keyboard protocol
   TerminalPort::Clock::time_point escape_deadline_{};
+  // What the program's sleeps add up to since the screen was last shown.
+  std::chrono::milliseconds owed_sleep_{0};
 
   GraphicsSettings graphics_;
   TerminalGraphics terminal_graphics_;
