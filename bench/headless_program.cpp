@@ -38,7 +38,7 @@ void HeadlessProgram::Compose() {
 }
 
 const std::string& HeadlessProgram::Present() {
-  Compose();
+  composer_.Compose(screen_, window_, &picture_, frame_);
   last_bytes_ = &writer_.Update(frame_);
   return *last_bytes_;
 }

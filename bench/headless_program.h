@@ -12,6 +12,7 @@
 #include "scene/fielder_table.h"
 #include "scene/viewpoint.h"
 #include "term/frame.h"
+#include "term/frame_compose.h"
 #include "term/picture_cells.h"
 #include "term/terminal_writer.h"
 #include "toollibs/graphics_window.h"
@@ -27,8 +28,10 @@ class HeadlessProgram {
 
   // One turn of the loop for `key`: ApplyKey, DrawStatusPanel, LabelPass.
   void Turn(const Text& key);
-  // What the terminal would be sent now; empty when nothing changed.
+  // What the terminal would be sent now (composed as the program composes
+  // frame after frame); empty when nothing changed.
   const std::string& Present();
+  // The whole frame composed afresh.
   void Compose();
 
   const std::string& last_bytes() const { return *last_bytes_; }
@@ -49,6 +52,7 @@ class HeadlessProgram {
   Viewpoint viewpoint_{};
   CellPos current_{};
   term::PictureCellGrid picture_;
+  term::FrameComposer composer_;
   term::Frame frame_;
   term::TerminalWriter writer_;
   const std::string* last_bytes_ = nullptr;

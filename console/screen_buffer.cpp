@@ -13,7 +13,7 @@ void ScreenBuffer::Resize(int columns, int rows) {
   columns = std::max(columns, 1);
   rows = std::max(rows, 1);
   std::vector<Cell> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
-  std::vector<bool> written(cells.size(), false);
+  std::vector<std::uint8_t> written(cells.size(), 0);
   for (int r = 0; r < std::min(rows, rows_); ++r) {
     for (int c = 0; c < std::min(columns, columns_); ++c) {
       const auto to = static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
@@ -84,7 +84,7 @@ bool ScreenBuffer::WriteOutput(int column, int row, std::span<const Cell> cells)
     if (c < 0) continue;
     if (c >= columns_) break;
     cells_[IndexOf(static_cast<int>(c), row)] = cells[i];
-    written_[IndexOf(static_cast<int>(c), row)] = true;
+    written_[IndexOf(static_cast<int>(c), row)] = 1;
   }
   return true;
 }
@@ -96,7 +96,7 @@ bool ScreenBuffer::Fill(int count, int column, int row, SetField set_field) {
   const std::size_t end = std::min(cells_.size(), start + static_cast<std::size_t>(count));
   for (std::size_t i = start; i < end; ++i) {
     set_field(cells_[i]);
-    written_[i] = true;
+    written_[i] = 1;
   }
   return true;
 }
@@ -128,7 +128,7 @@ bool ScreenBuffer::ScrollScreenBuffer(const CellRect& source, int dest_column, i
   for (int r = top; r <= bottom; ++r) {
     for (int c = left; c <= right; ++c) {
       cells_[IndexOf(c, r)] = fill;
-      written_[IndexOf(c, r)] = true;
+      written_[IndexOf(c, r)] = 1;
     }
   }
   std::size_t i = 0;
@@ -138,7 +138,7 @@ bool ScreenBuffer::ScrollScreenBuffer(const CellRect& source, int dest_column, i
       const int to_row = r + shift_rows;
       if (to_column < 0 || to_column >= columns_ || to_row < 0 || to_row >= rows_) continue;
       cells_[IndexOf(to_column, to_row)] = moved[i];
-      written_[IndexOf(to_column, to_row)] = true;
+      written_[IndexOf(to_column, to_row)] = 1;
     }
   }
   return true;
@@ -164,7 +164,7 @@ const Cell& ScreenBuffer::At(int column, int row) const {
 }
 
 bool ScreenBuffer::Written(int column, int row) const {
-  return written_[IndexOf(column, row)];
+  return written_[IndexOf(column, row)] != 0;
 }
 
 std::string ScreenBuffer::RowText(int row) const {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,13 @@ class ScreenBuffer : public ConsoleDevice {
   // Whether the program has written the cell since start (the terminal only
   // draws cells the program wrote until the screen is first cleared).
   bool Written(int column, int row) const;
+  // One row (0-based) at a time: its cells, and for each whether it was written.
+  std::span<const Cell> RowCells(int row) const {
+    return {cells_.data() + IndexOf(0, row), static_cast<std::size_t>(columns_)};
+  }
+  std::span<const std::uint8_t> RowWritten(int row) const {
+    return {written_.data() + IndexOf(0, row), static_cast<std::size_t>(columns_)};
+  }
 
   void PlaceCursor(int column, int row);  // set-up: where the terminal's cursor stands
   void PushInput(const InputRecord& record) { input_.push_back(record); }
@@ -63,7 +71,7 @@ class ScreenBuffer : public ConsoleDevice {
   int columns_;
   int rows_;
   std::vector<Cell> cells_;
-  std::vector<bool> written_;
+  std::vector<std::uint8_t> written_;  // 1: written
   int cursor_column_ = 0;
   int cursor_row_ = 0;
   CursorInfo cursor_info_;

@@ -157,7 +157,7 @@ void TextConsole::PrintText(const Text& text) {
   int x = info.cursor_column + 1;
   const int columns = info.columns;
   const int rows = info.rows;
-  std::vector<Cell> block;
+  std::vector<Cell>& block = print_cells_;
   std::size_t done = 0;
   while (done < text.size()) {
     if (state_.PendingWrap) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "console/console_device.h"
 #include "console/text.h"
@@ -65,6 +66,7 @@ class TextConsole {
   ConsoleDevice& device_;
   LineInputAids aids_;
   ConsoleState state_;
+  std::vector<Cell> print_cells_;  // PrintText's cells, kept between calls
 };
 
 // The key string of one key event, or nothing for an event that is no key of

@@ -2,7 +2,8 @@
 // composed into frames, the load progress line drawn over some of them, and
 // written one after another by one writer, with resizes, invalidations,
 // repaints and too-small notices of random sizes between them: nothing
-// written may carry a control byte outside its own CSI sequence.
+// written may carry a control byte outside its own CSI sequence. Each frame
+// composed by a FrameComposer, frame after frame, must be the same.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -94,6 +95,14 @@ term::PictureCellGrid Picture(FuzzedDataProvider& input, const GraphicsWindow& w
   return term::RenderPictureCells(canvas, columns, rows, mode);
 }
 
+bool SameFrame(const term::Frame& a, const term::Frame& b) {
+  if (a.columns() != b.columns() || a.rows() != b.rows() || !(a.cursor == b.cursor)) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a.Known(i) != b.Known(i) || (a.Known(i) && !(a.At(i) == b.At(i)))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -104,6 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   term::Frame frame;
   term::PictureCellGrid picture;
   bool have_picture = false;
+  bool picture_changed = false;
+  term::FrameComposer composer;
+  term::Frame composed;
 
   for (int step = 0; step < 6 && input.remaining_bytes() > 0; ++step) {
     switch (input.ConsumeIntegralInRange(0, 6)) {
@@ -118,6 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 2:
         picture = Picture(input, window);
         have_picture = true;
+        picture_changed = true;
         break;
       case 3:
         screen.FillOutputCharacter(' ', screen.columns() * screen.rows(), 0, 0);
@@ -140,6 +153,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     term::ComposeFrame(screen, window, have_picture ? &picture : nullptr, frame);
     if (frame.columns() != screen.columns() || frame.rows() != screen.rows()) {
       std::fprintf(stderr, "frame and screen differ in size\n");
+      std::abort();
+    }
+    // Frame after frame, composing only what changed comes to the same.
+    if (picture_changed) composer.Invalidate();
+    picture_changed = false;
+    composer.Compose(screen, window, have_picture ? &picture : nullptr, composed);
+    if (!SameFrame(composed, frame)) {
+      std::fprintf(stderr, "frame composed after frame differs from the frame composed afresh\n");
       std::abort();
     }
     if (input.ConsumeBool()) {

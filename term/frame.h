@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "term/colour.h"
@@ -31,8 +32,14 @@ inline constexpr TermCell kPictureCell{U' ', Colour::Default(), Colour::Default(
 
 class Frame {
  public:
-  Frame() = default;
-  Frame(int columns, int rows) { Resize(columns, rows); }
+  Frame() : id_(NewId()) {}
+  Frame(int columns, int rows) : id_(NewId()) { Resize(columns, rows); }
+  // A copy is another frame: it gets an identity of its own.
+  Frame(const Frame& other);
+  Frame& operator=(const Frame& other);
+  Frame(Frame&& other) noexcept;
+  Frame& operator=(Frame&& other) noexcept;
+  ~Frame() = default;
 
   // Every cell becomes a blank in the default colours, not known.
   void Resize(int columns, int rows);
@@ -57,16 +64,47 @@ class Frame {
     const std::size_t index = IndexOf(column, row);
     cells_[index] = cell;
     known_[index] = 1;
+    Edited(row);
   }
-  void Forget(int column, int row) { known_[IndexOf(column, row)] = 0; }
+  void Forget(int column, int row) {
+    known_[IndexOf(column, row)] = 0;
+    Edited(row);
+  }
+
+  // One row's cells and known flags, to be written in place; the row
+  // counts as changed.
+  struct WritableRow {
+    TermCell* cells;
+    unsigned char* known;  // 1: known
+  };
+  WritableRow EditRow(int row) {
+    Edited(row);
+    const std::size_t start = IndexOf(0, row);
+    return {cells_.data() + start, known_.data() + start};
+  }
+
+  // Which frame this is, and its version: a count of every change to its
+  // cells (set, forgotten, resized). Two looks at a frame that find the
+  // same identity and version find the same cells. Each row keeps the
+  // version of its own last change: a row whose version is as it was has
+  // not changed.
+  std::uint64_t id() const { return id_; }
+  std::uint64_t version() const { return version_; }
+  std::uint64_t RowVersion(int row) const { return row_versions_[static_cast<std::size_t>(row)]; }
 
   FrameCursor cursor;
 
  private:
+  static std::uint64_t NewId();
+  void Edited(int row) { row_versions_[static_cast<std::size_t>(row)] = ++version_; }
+
   int columns_ = 0;
   int rows_ = 0;
   std::vector<TermCell> cells_;
   std::vector<unsigned char> known_;
+  std::uint64_t id_;
+  std::uint64_t version_ = 0;
+  std::vector<std::uint64_t> row_versions_;
 };
 
 }  // namespace vistamere::term

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <system_error>
+#include <utility>
 
 #include "console/utf8.h"
 #include "term/frame_compose.h"
@@ -132,11 +133,13 @@ bool TerminalConsole::ReadInput(InputRecord& record) {
 }
 
 void TerminalConsole::Sleep(int milliseconds) {
-  // The waits keep a polling program from spinning; with keys already there
-  // they have nothing to wait for, and a burst of keys goes at full speed.
-  if (milliseconds <= 0) return;
-  TakeWaitingInput();
-  if (screen_.pending_input() == 0) port_.Sleep(std::chrono::milliseconds(milliseconds));
+  // The waits keep a polling program from spinning and pace its drawing;
+  // with keys already there they have nothing to wait for, and a burst of
+  // keys goes at full speed. Nothing the program draws shows before it
+  // waits for a key, so its sleeps since the screen was last shown are
+  // slept there, in one go, before the screen is shown (WaitForInput).
+  if (milliseconds <= 0 || screen_.pending_input() > 0) return;
+  owed_sleep_ += std::chrono::milliseconds(milliseconds);
 }
 
 void TerminalConsole::SetTitle(const std::string& title) {
@@ -192,6 +195,10 @@ bool TerminalConsole::LoadStopRequested() {
 
 void TerminalConsole::TakeWaitingInput() {
   if (screen_.pending_input() > 0 || !port_.Wait(std::chrono::milliseconds(0))) return;
+  TakeInput();
+}
+
+void TerminalConsole::TakeInput() {
   ReadTerminal();
   while (decoder_.NextReply()) {
     // Late answers to start-up queries carry nothing we still need.
@@ -206,9 +213,18 @@ void TerminalConsole::WaitForInput() {
     TakeNews();
     // Keys that have come already are taken before anything is shown: the
     // screen is shown when the program would otherwise wait, once a burst
-    // of keys is done.
-    TakeWaitingInput();
-    if (screen_.pending_input() > 0) break;
+    // of keys is done. The program's sleeps come first; whatever comes
+    // from the terminal meanwhile ends them.
+    if (owed_sleep_.count() > 0) {
+      const auto owed = std::exchange(owed_sleep_, std::chrono::milliseconds(0));
+      if (port_.Wait(owed)) {
+        TakeInput();
+        continue;
+      }
+    } else {
+      TakeWaitingInput();
+      if (screen_.pending_input() > 0) break;
+    }
     Present(true);
     PrepareCellsWhileWaiting();
     if (decoder_.HasIncompleteSequence()) {
@@ -223,12 +239,10 @@ void TerminalConsole::WaitForInput() {
     } else {
       port_.Wait(std::chrono::milliseconds(-1));
     }
-    ReadTerminal();
-    while (decoder_.NextReply()) {
-      // Late answers to start-up queries carry nothing we still need.
-    }
-    DrainDecodedInput();
+    TakeInput();
   }
+  // Keys are there: what the program still meant to sleep has nothing to wait for.
+  owed_sleep_ = std::chrono::milliseconds(0);
 }
 
 void TerminalConsole::TakeNews() {
@@ -261,8 +275,10 @@ void TerminalConsole::Present(bool render_picture) {
       picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
                                     window_.area->bottom - window_.area->top + 1, colour_mode());
       picture_version_ = window_.picture_version;
+      composer_.Invalidate();
     }
-    ComposeFrame(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_, pixels);
+    composer_.Compose(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_,
+                      pixels);
     if (progress_) {
       DrawLoadProgress(progress_->name, progress_->percent, screen_.cursor_row(), frame_);
       frame_.cursor.visible = false;

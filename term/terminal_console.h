@@ -16,6 +16,7 @@
 #include "console/screen_buffer_device.h"
 #include "term/colour.h"
 #include "term/frame.h"
+#include "term/frame_compose.h"
 #include "term/graphics_mode.h"
 #include "term/key_decoder.h"
 #include "term/picture_cells.h"
@@ -105,6 +106,8 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   bool LoadStopRequested();
   // Reads and decodes what the terminal has sent already, without waiting.
   void TakeWaitingInput();
+  // The same once the terminal has something to read.
+  void TakeInput();
   void TakeNews();
   // Shows the screen, or the too-small notice when the terminal is smaller.
   // `render_picture`: picture cells are made afresh when the picture changed.
@@ -125,6 +128,7 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   std::optional<ColourMode> colour_mode_;  // none: the terminal is to be asked
   KeyDecoder decoder_;
   TerminalWriter writer_;
+  FrameComposer composer_;
   Frame frame_;
   std::string restore_bytes_;
   bool lost_ = false;
@@ -132,6 +136,8 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   bool too_small_ = false;
   bool kitty_keyboard_ = false;  // the terminal speaks the kitty keyboard protocol
   TerminalPort::Clock::time_point escape_deadline_{};
+  // What the program's sleeps add up to since the screen was last shown.
+  std::chrono::milliseconds owed_sleep_{0};
 
   GraphicsSettings graphics_;
   TerminalGraphics terminal_graphics_;

@@ -42,6 +42,7 @@ std::size_t Utf8Length(char32_t glyph) {
 
 void TerminalWriter::SetPixelPicture(const SixelPicture* picture, int left, int top) {
   if (picture == picture_ && left == picture_left_ && top == picture_top_) return;
+  synced_frame_ = 0;
   picture_ = picture;
   picture_left_ = left;
   picture_top_ = top;
@@ -50,6 +51,7 @@ void TerminalWriter::SetPixelPicture(const SixelPicture* picture, int left, int 
 
 void TerminalWriter::SetKittyPicture(const KittyPicture* picture, int left, int top) {
   if (picture == kitty_ && left == picture_left_ && top == picture_top_) return;
+  synced_frame_ = 0;
   kitty_ = picture;
   picture_left_ = left;
   picture_top_ = top;
@@ -81,6 +83,7 @@ const std::string& TerminalWriter::Update(const Frame& next) {
   out_.clear();
   if (!in_step_ || shown_.columns() != next.columns() || shown_.rows() != next.rows()) {
     shown_.Resize(next.columns(), next.rows());
+    synced_frame_ = 0;
     ForgetTerminalState();
     cleared_ = false;
     in_step_ = true;
@@ -98,7 +101,8 @@ const std::string& TerminalWriter::Update(const Frame& next) {
   // changed are written as they are found.
   const bool picture_changed = WritePicture(next) || PlaceKittyPicture(clear);
   const bool boxes_changed = kitty_ != nullptr && WriteKittyBoxes(next);
-  const bool cells_changed = WriteCells(next) || clear || picture_changed || boxes_changed;
+  const bool cells_changed =
+      WriteCells(next, clear || picture_changed) || clear || picture_changed || boxes_changed;
   if (!cells_changed && !CursorChanged(next.cursor)) {
     out_.clear();
     return out_;
@@ -138,10 +142,16 @@ void TerminalWriter::ClearScreen() {
   NoteDrawnRow(shown_.rows() - 1);
 }
 
-bool TerminalWriter::WriteCells(const Frame& next) {
+bool TerminalWriter::WriteCells(const Frame& next, bool every_row) {
   static constexpr TermCell kBlank{};
+  const auto rows = static_cast<std::size_t>(next.rows());
+  const bool rows_synced = !every_row && synced_frame_ == next.id() && synced_rows_.size() == rows;
+  synced_rows_.resize(rows);
   int last_changed_row = -1;
   for (int row = 0; row < next.rows(); ++row) {
+    std::uint64_t& synced_row = synced_rows_[static_cast<std::size_t>(row)];
+    if (rows_synced && synced_row == next.RowVersion(row)) continue;
+    synced_row = next.RowVersion(row);
     for (int column = 0; column < next.columns(); ++column) {
       const std::size_t index = next.IndexOf(column, row);
       // Sixel picture cells are WritePicture's: a glyph there would wipe
@@ -161,6 +171,7 @@ bool TerminalWriter::WriteCells(const Frame& next) {
       if (++cursor_column_ >= next.columns()) cursor_position_known_ = false;
     }
   }
+  synced_frame_ = next.id();
   NoteDrawnRow(last_changed_row);
   return last_changed_row >= 0;
 }

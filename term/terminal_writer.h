@@ -100,8 +100,10 @@ class TerminalWriter {
   void HideCursor();
   // Hides the cursor and makes the pen known before the first cell changes.
   void BeginCellChanges();
-  // Writes the cells that changed; false when none did.
-  bool WriteCells(const Frame& next);
+  // Writes the cells that changed; false when none did. Rows of the frame
+  // last written that have not changed since are passed over, unless
+  // `every_row` (the terminal's cells were changed by other means).
+  bool WriteCells(const Frame& next, bool every_row);
   // Brings the pixel picture back wherever `next` wants it and the terminal
   // does not show it: the whole image when it is new or most cells need it,
   // else one image per run of cells in a row. False when nothing was drawn.
@@ -142,6 +144,11 @@ class TerminalWriter {
   const KittyPicture* kitty_ = nullptr;
   bool kitty_placed_ = false;
   std::vector<std::array<int, 3>> kitty_boxes_;  // column, row, count of each box shown
+
+  // The frame whose cells shown_ has, unless 0, and the last change of each
+  // of its rows then (Frame::RowVersion).
+  std::uint64_t synced_frame_ = 0;
+  std::vector<std::uint64_t> synced_rows_;
 
   int lowest_drawn_row_ = -1;  // 0-based: the lowest row drawn on or the cursor stood on; -1: none
   bool keyboard_flags_pushed_ = false;

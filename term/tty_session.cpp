@@ -48,6 +48,10 @@ struct SignalBlock {
   std::atomic<bool> resized{false};
   std::atomic<bool> continued{false};
   std::atomic<bool> given_back{false};
+  // Set after each write to the wake pipe: the pipe has something to drain.
+  std::atomic<bool> woken{false};
+  // The terminal's size may have changed since it was last asked.
+  std::atomic<bool> size_stale{true};
 };
 
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
@@ -105,6 +109,7 @@ void TakeTerminal() {
 void Wake() {
   const char byte = 1;
   [[maybe_unused]] const ssize_t n = ::write(g_signals.wake_pipe[1], &byte, 1);
+  g_signals.woken.store(true);
 }
 
 void SetSignalBlocked(int signal_number, bool blocked) {
@@ -160,6 +165,7 @@ void OnEndingSignal(int signal_number) {
 
 void OnResize(int) {
   const int saved_errno = errno;
+  g_signals.size_stale.store(true);
   g_signals.resized.store(true);
   Wake();
   errno = saved_errno;
@@ -169,6 +175,7 @@ void OnContinue(int signal_number) {
   if (ForwardedToMainThread(signal_number)) return;
   const int saved_errno = errno;
   TakeTerminal();
+  g_signals.size_stale.store(true);
   g_signals.continued.store(true);
   Wake();
   errno = saved_errno;
@@ -186,6 +193,7 @@ void OnSuspend(int signal_number) {
   SetSignalBlocked(SIGTSTP, true);
   Install(SIGTSTP, OnSuspend);
   TakeTerminal();
+  g_signals.size_stale.store(true);
   g_signals.continued.store(true);
   Wake();
   errno = saved_errno;
@@ -319,19 +327,30 @@ TerminalRead TtySession::Read(std::span<std::uint8_t> buffer) {
 }
 
 TerminalNews TtySession::TakeNews() {
-  char drain[64];
-  while (::read(g_signals.wake_pipe[0], drain, sizeof drain) > 0) {
+  // A handler sets `woken` after its byte is in the pipe: a byte not seen
+  // here yet is drained the next time, and keeps the wait from blocking
+  // meanwhile.
+  if (g_signals.woken.exchange(false)) {
+    char drain[64];
+    while (::read(g_signals.wake_pipe[0], drain, sizeof drain) > 0) {
+    }
   }
   return {g_signals.resized.exchange(false), g_signals.continued.exchange(false),
           g_signals.given_back.exchange(false)};
 }
 
 TerminalSize TtySession::Size() {
+  // Asked again only after a resize (SIGWINCH) or a stop: the terminal
+  // sends that signal whenever its size changes.
+  if (!g_signals.size_stale.exchange(false)) return size_;
   winsize size{};
   if (::ioctl(output_fd_, TIOCGWINSZ, &size) != 0 && ::ioctl(input_fd_, TIOCGWINSZ, &size) != 0) {
-    return {};
+    g_signals.size_stale.store(true);
+    size_ = {};
+    return size_;
   }
-  return {size.ws_col, size.ws_row, size.ws_xpixel, size.ws_ypixel};
+  size_ = {size.ws_col, size.ws_row, size.ws_xpixel, size.ws_ypixel};
+  return size_;
 }
 
 TerminalPort::Clock::time_point TtySession::Now() {

@@ -39,6 +39,7 @@ class TtySession final : public TerminalPort {
 
   int input_fd_ = -1;
   int output_fd_ = -1;
+  TerminalSize size_;  // as last asked
 };
 
 }  // namespace vistamere::term

@@ -60,6 +60,7 @@ void FakeTerminal::Happen(const Event& event) {
 bool FakeTerminal::Write(std::string_view bytes) {
   if (hung_up_) return false;
   written_ += bytes;
+  last_write_at_ = now_;
   screen_.Feed(bytes);
   if (answer_queries_) input_ += screen_.TakeAnswers();
   return true;

@@ -48,6 +48,8 @@ class FakeTerminal final : public TerminalPort {
   void Advance(Milliseconds duration) { now_ += duration; }
   TerminalScreen& screen() { return screen_; }
   const std::string& written() const { return written_; }
+  // The clock when the device last wrote.
+  Milliseconds last_write_at() const { return last_write_at_; }
   const std::string& restore_bytes() const { return restore_bytes_; }
 
   bool Write(std::string_view bytes) override;
@@ -81,6 +83,7 @@ class FakeTerminal final : public TerminalPort {
   bool hung_up_ = false;
   bool answer_queries_ = true;
   std::string written_;
+  Milliseconds last_write_at_{-1};
   std::string restore_bytes_;
 };
 

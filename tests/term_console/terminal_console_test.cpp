@@ -100,6 +100,35 @@ TEST(TerminalConsoleTest, KeysAsTheyArrive) {
   }
 }
 
+TEST(TerminalConsoleTest, TheProgramsPausesComeBeforeTheScreenAndKeysEndThem) {
+  // Text printed, the cursor moved up three times (1 ms twice each) and a
+  // key awaited (1 ms): the screen shows the text once 7 ms have passed.
+  const struct {
+    const char* name;
+    int key_at;
+    bool shown;  // the screen came before the key
+  } kCases[] = {
+      {"key after the pauses", 50, true},
+      {"key during the pauses", 4, false},
+      {"key there from the start", 0, false},
+  };
+  for (const auto& test : kCases) {
+    SCOPED_TRACE(test.name);
+    DeviceOnTerminal run;
+    run.terminal.SendAt(milliseconds(test.key_at), "k");
+    run.console.Locate(20, 1);
+    run.console.PrintText("labels");
+    for (const int row : {10, 5, 1}) run.console.Locate(row, 1);
+
+    EXPECT_EQ(run.console.WaitKey(), "k");
+    EXPECT_EQ(run.terminal.elapsed(), milliseconds(test.key_at));
+    EXPECT_EQ(run.terminal.screen().RowText(19).starts_with("labels"), test.shown);
+    if (test.shown) {
+      EXPECT_EQ(run.terminal.last_write_at(), milliseconds(7));
+    }
+  }
+}
+
 TEST(TerminalConsoleTest, LoadProgressShowsOnlyAfterItsDelayAndGoesAway) {
   for (const int later : {149, 150}) {
     SCOPED_TRACE(later);
