@@ -216,6 +216,9 @@ void TerminalConsole::WaitForInput() {
     // of keys is done. The program's sleeps come first; whatever comes
     // from the terminal meanwhile ends them.
     if (owed_sleep_.count() > 0) {
+      // A new picture is made ready meanwhile: it shows no sooner for it,
+      // but once the sleeps are over.
+      if (!too_small_) PreparePicture(true);
       const auto owed = std::exchange(owed_sleep_, std::chrono::milliseconds(0));
       if (port_.Wait(owed)) {
         TakeInput();
@@ -268,15 +271,7 @@ void TerminalConsole::Present(bool render_picture) {
     ComposeTooSmallNotice(size.columns, size.rows, screen_.columns(), screen_.rows(), frame_);
   } else {
     too_small_ = false;
-    const bool pixels = UsePixelPicture(render_picture);
-    if (!pixels && render_picture && window_.area && window_.picture_version != picture_version_ &&
-        window_.canvas.width > 0) {
-      if (cells_prepared_.valid()) cells_prepared_.wait();
-      picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
-                                    window_.area->bottom - window_.area->top + 1, colour_mode());
-      picture_version_ = window_.picture_version;
-      composer_.Invalidate();
-    }
+    const bool pixels = PreparePicture(render_picture);
     composer_.Compose(screen_, window_, picture_.cells.empty() ? nullptr : &picture_, frame_,
                       pixels);
     if (progress_) {
@@ -286,6 +281,19 @@ void TerminalConsole::Present(bool render_picture) {
   }
   const std::string& bytes = writer_.Update(frame_);
   if (!bytes.empty()) Write(bytes);
+}
+
+bool TerminalConsole::PreparePicture(bool render_picture) {
+  const bool pixels = UsePixelPicture(render_picture);
+  if (!pixels && render_picture && window_.area && window_.picture_version != picture_version_ &&
+      window_.canvas.width > 0) {
+    if (cells_prepared_.valid()) cells_prepared_.wait();
+    picture_ = RenderPictureCells(window_.canvas, window_.area->right - window_.area->left + 1,
+                                  window_.area->bottom - window_.area->top + 1, colour_mode());
+    picture_version_ = window_.picture_version;
+    composer_.Invalidate();
+  }
+  return pixels;
 }
 
 GraphicsDecision TerminalConsole::Graphics(int columns, int rows) {

@@ -121,6 +121,9 @@ class TerminalConsole final : public ScreenBufferDevice, public ToolHost {
   // Whether the picture is shown in pixels at this terminal size; makes the
   // images afresh when the picture or the cell size changed (and
   // `render_picture` allows) and hands them to the writer.
+  // Readies the picture of the next frame: its images in pixels (true) or
+  // its cells.
+  bool PreparePicture(bool render_picture);
   bool UsePixelPicture(bool render_picture);
 
   TerminalPort& port_;
