@@ -18,6 +18,8 @@
 #endif
 
 #include "picture/exif_orientation.h"
+#include "picture/png_idat.h"
+#include "picture/png_rows.h"
 #include "picture/prefaulted_allocator.h"
 
 namespace vistamere::picture {
@@ -129,6 +131,9 @@ struct PngRead {
   std::uint32_t sample_bytes = 1;
   int orientation = 1;
   bool anything_delivered = false;
+  // The last 8 bytes libpng asked for in one piece: after png_read_info,
+  // the first IDAT chunk's length and type.
+  std::uint8_t last_eight[8] = {};
 };
 
 std::size_t PixelBytes(const PngRead& read) {
@@ -160,6 +165,8 @@ void CheckDeclaredSize(PngRead& read) {
 void ReadData(png_structp png, png_bytep destination, png_size_t length) {
   auto& read = *static_cast<PngRead*>(png_get_io_ptr(png));
   if (!read.header_checked && read.handed >= kHeaderEnd) CheckDeclaredSize(read);
+  const png_bytep start = destination;
+  const png_size_t asked = length;
   while (length > 0) {
     if (read.taken == read.buffered) {
       read.taken = 0;
@@ -176,6 +183,7 @@ void ReadData(png_structp png, png_bytep destination, png_size_t length) {
     destination += count;
     length -= count;
   }
+  if (asked == sizeof read.last_eight) std::memcpy(read.last_eight, start, asked);
 }
 
 int OrientationOf(png_structp png, png_infop info) {
@@ -187,36 +195,8 @@ int OrientationOf(png_structp png, png_infop info) {
 
 // libpng can add the alpha channel, turn grey into RGB and drop the lower
 // byte of 16-bit samples itself, but on the decoding thread that costs more
-// than here, on the sink's (the threads then share the work).
-template <int kChannels>
-void ToRgba(const std::uint8_t* pixels, std::uint32_t count, std::uint8_t* rgba) {
-  for (std::uint32_t i = 0; i < count; ++i, pixels += kChannels, rgba += 4) {
-    if constexpr (kChannels <= 2) {
-      rgba[0] = rgba[1] = rgba[2] = pixels[0];
-    } else {
-      rgba[0] = pixels[0];
-      rgba[1] = pixels[1];
-      rgba[2] = pixels[2];
-    }
-    rgba[3] = kChannels % 2 == 0 ? pixels[kChannels - 1] : 0xFF;
-  }
-}
-
-// Keeps the more significant (first) byte of each of `count` 16-bit samples.
-void Narrow(const std::uint8_t* samples, std::size_t count, std::uint8_t* narrowed) {
-  std::size_t i = 0;
-#ifdef __SSE2__
-  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
-  for (; i + 16 <= count; i += 16) {
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i));
-    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i + 16));
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(narrowed + i),
-        _mm_packus_epi16(_mm_and_si128(first, low_bytes), _mm_and_si128(second, low_bytes)));
-  }
-#endif
-  for (; i < count; ++i) narrowed[i] = samples[2 * i];
-}
+// than here, on the sink's (the threads then share the work): see
+// ChannelsToRgba and NarrowSamples.
 
 // Bytes the sink's side needs to turn a row of `width` pixels into RGBA.
 std::size_t RgbaBufferBytes(const PngRead& read) {
@@ -231,31 +211,20 @@ const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std:
                            std::uint8_t* buffer) {
   if (read.sample_bytes == 2) {
     if (read.channels == 4) {
-      Narrow(pixels, std::size_t{count} * 4, buffer);
+      NarrowSamples(pixels, std::size_t{count} * 4, buffer);
       return buffer;
     }
     std::uint8_t* narrowed = buffer + std::size_t{read.width} * 4;
-    Narrow(pixels, std::size_t{count} * read.channels, narrowed);
+    NarrowSamples(pixels, std::size_t{count} * read.channels, narrowed);
     pixels = narrowed;
   }
-  switch (read.channels) {
-    case 1:
-      ToRgba<1>(pixels, count, buffer);
-      return buffer;
-    case 2:
-      ToRgba<2>(pixels, count, buffer);
-      return buffer;
-    case 3:
-      ToRgba<3>(pixels, count, buffer);
-      return buffer;
-    default:
-      return pixels;
-  }
+  if (read.channels == 4) return pixels;
+  ChannelsToRgba(static_cast<int>(read.channels), pixels, count, buffer);
+  return buffer;
 }
 
-// Reads the chunks up to the image data and sets the conversion of every
-// colour type and depth to 8-bit RGB or RGBA. False when libpng gave up.
-[[nodiscard]] bool ReadHeader(PngRead& read) {
+// Reads the chunks up to the image data. False when libpng gave up.
+[[nodiscard]] bool ReadInfo(PngRead& read) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   png_set_read_fn(read.png, &read, ReadData);
   png_set_user_limits(read.png, kMaxSide, kMaxSide);
@@ -275,7 +244,13 @@ const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std:
   read.height = png_get_image_height(read.png, read.info);
   read.interlaced = png_get_interlace_type(read.png, read.info) != PNG_INTERLACE_NONE;
   read.orientation = OrientationOf(read.png, read.info);
+  return true;
+}
 
+// Sets libpng's conversion of every colour type and depth to 8-bit RGB or
+// RGBA. False when libpng gave up.
+[[nodiscard]] bool SetTransforms(PngRead& read) {
+  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   png_set_expand(read.png);
   if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(read.png);
   png_read_update_info(read.png, read.info);
@@ -370,6 +345,28 @@ class RowQueue {
     }
     if (stopped_) return nullptr;
     return rows_.data() + (tail_ % slots_) * row_bytes_;
+  }
+
+  // Producer: the buffer for the next rows, `count` (at least 1) of them
+  // side by side; nullptr once the consumer stopped. A full ring is claimed
+  // again once a quarter of it is free.
+  [[nodiscard]] std::uint8_t* ClaimRun(std::size_t& count) {
+    if (Claim() == nullptr) return nullptr;
+    std::lock_guard lock(mutex_);
+    const std::size_t slot = tail_ % slots_;
+    count = std::min(slots_ - static_cast<std::size_t>(tail_ - head_), slots_ - slot);
+    return rows_.data() + slot * row_bytes_;
+  }
+
+  // Producer: the first `count` rows of the run are filled, whole rows of
+  // the picture from row `y` on.
+  void PublishRun(std::size_t count, std::uint32_t y, std::uint32_t width) {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < count; ++i) {
+      placements_[(tail_ + i) % slots_] = Placement{y + static_cast<std::uint32_t>(i), 0, 1, width};
+    }
+    tail_ += count;
+    if (consumer_waiting_ && tail_ - head_ >= batch_) ready_.notify_one();
   }
 
   // Producer: the claimed row is filled.
@@ -506,21 +503,290 @@ class Structs {
   PngRead& read_;
 };
 
+// The image data of a picture that is not interlaced is read here, not by
+// libpng: ISA-L inflates it, several times faster than zlib, and the rows
+// are unfiltered on the sink's thread, so that the two threads share the
+// work. libpng still reads every chunk before the image data, and decides
+// what a file shows whenever its data are not as they should be (a bad
+// CRC or zlib stream, a bad filter type, a chunk amid the data): the
+// picture is then decoded again by libpng from the start, the rows already
+// delivered skipped.
+
+enum class FastEnd { kDone, kTruncated, kIrregular };
+
+// The pixel format of a picture the fast path takes: false for an
+// interlaced one and anything unusual.
+[[nodiscard]] bool FastFormat(const PngRead& read, PngPixelFormat& format) {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int depth = 0;
+  int colour_type = 0;
+  int interlace = 0;
+  int compression = 0;
+  int filter = 0;
+  if (png_get_IHDR(read.png, read.info, &width, &height, &depth, &colour_type, &interlace,
+                   &compression, &filter) == 0) {
+    return false;
+  }
+  if (interlace != PNG_INTERLACE_NONE || compression != PNG_COMPRESSION_TYPE_BASE ||
+      filter != PNG_FILTER_TYPE_BASE || std::memcmp(read.last_eight + 4, "IDAT", 4) != 0) {
+    return false;
+  }
+  format.width = width;
+  format.colour_type = colour_type;
+  format.bit_depth = depth;
+  if (!PngFormatValid(format)) return false;
+  if (colour_type == PNG_COLOR_TYPE_PALETTE) {
+    png_colorp palette = nullptr;
+    int count = 0;
+    if (png_get_PLTE(read.png, read.info, &palette, &count) == 0 || palette == nullptr) {
+      return false;
+    }
+    for (int i = 0; i < count; ++i) {
+      format.palette.insert(format.palette.end(), {palette[i].red, palette[i].green, palette[i].blue});
+    }
+  }
+  if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) {
+    png_bytep alpha = nullptr;
+    int count = 0;
+    png_color_16p key = nullptr;
+    if (png_get_tRNS(read.png, read.info, &alpha, &count, &key) == 0) return false;
+    if (colour_type == PNG_COLOR_TYPE_PALETTE) {
+      if (alpha != nullptr) format.palette_alpha.assign(alpha, alpha + count);
+    } else if (key != nullptr) {
+      format.has_key = true;
+      format.key = colour_type == PNG_COLOR_TYPE_GRAY
+                       ? std::array<std::uint16_t, 3>{key->gray, 0, 0}
+                       : std::array<std::uint16_t, 3>{key->red, key->green, key->blue};
+    }
+  }
+  return true;
+}
+
+// Stored rows (their filter type byte first) to RGBA, to the sink.
+class RowDecoder {
+ public:
+  RowDecoder(const PngPixelFormat& format, RowSink& sink)
+      : converter_(format),
+        sink_(sink),
+        size_(PngRowBytes(format)),
+        bpp_(PngFilterBpp(format)),
+        width_(format.width) {
+    for (auto& row : rows_) row.assign(size_, 0);
+  }
+
+  // False for a bad filter type: the row is not delivered.
+  [[nodiscard]] bool Deliver(std::uint32_t y, const std::uint8_t* stored) {
+    // The previous row is in the other buffer: zeros above row 0.
+    std::uint8_t* out = rows_[y & 1].data();
+    if (!UnfilterPngRow(stored[0], stored + 1, rows_[(y & 1) ^ 1].data(), out, size_, bpp_)) {
+      return false;
+    }
+    sink_.Pixels(y, 0, 1, width_, converter_.ToRgba(out));
+    delivered_ = y + 1;
+    return true;
+  }
+
+  [[nodiscard]] std::uint32_t delivered() const { return delivered_; }
+
+ private:
+  PngRowConverter converter_;
+  RowSink& sink_;
+  std::size_t size_;
+  std::size_t bpp_;
+  std::uint32_t width_;
+  std::vector<std::uint8_t> rows_[2];
+  std::uint32_t delivered_ = 0;
+};
+
+// Inflates the picture's stored rows (`stride` bytes each) into the room
+// claim(count) gives: `count` rows side by side, the first already holding
+// what the last call left of a row. publish(y, rows, keep) takes the first
+// `rows` of them, whole, as rows y...; `keep` bytes after them stay for the
+// next claim. The last row is published only once the stream's end and its
+// chunk's CRC are checked (libpng delivers it only then). Either callback
+// returning nullptr or false stops the inflating (kIrregular).
+template <typename Claim, typename Publish>
+[[nodiscard]] FastEnd InflateRows(PngIdatInflater& inflater, std::uint32_t height,
+                                  std::size_t stride, std::size_t max_run, Claim claim,
+                                  Publish publish) {
+  std::uint32_t y = 0;
+  std::size_t partial = 0;
+  while (y < height) {
+    std::size_t count = 0;
+    std::uint8_t* run = claim(count);
+    if (run == nullptr) return FastEnd::kIrregular;
+    count = std::min({count, max_run, std::size_t{height - y}});
+    const std::size_t filled = partial + inflater.Inflate(run + partial, count * stride - partial);
+    auto rows = static_cast<std::uint32_t>(filled / stride);
+    const bool complete = y + rows == height;
+    if (complete) --rows;
+    partial = filled - std::size_t{rows} * stride;
+    if (rows > 0 && !publish(y, rows, partial)) return FastEnd::kIrregular;
+    y += rows;
+    if (complete) {
+      inflater.Finish();
+      if (inflater.state() != PngIdatInflater::State::kDone) break;
+      if (!publish(y, 1, 0)) return FastEnd::kIrregular;
+      return FastEnd::kDone;
+    }
+    if (inflater.state() != PngIdatInflater::State::kRunning) break;
+  }
+  return inflater.state() == PngIdatInflater::State::kTruncated ? FastEnd::kTruncated
+                                                                : FastEnd::kIrregular;
+}
+
+// Inflates on a second thread and unfilters and delivers here.
+[[nodiscard]] FastEnd FastRowsOnThread(PngIdatInflater& inflater, RowDecoder& decoder,
+                                       std::uint32_t height, std::uint32_t width,
+                                       std::size_t stride, std::size_t slots, bool& no_thread) {
+  RowQueue queue(slots, stride);
+  FastEnd end = FastEnd::kIrregular;
+  bool bad_filter = false;
+  {
+    std::thread inflating;
+    try {
+      inflating = std::thread([&] {
+        end = InflateRows(
+            inflater, height, stride, std::max<std::size_t>(1, slots / 8),
+            [&queue](std::size_t& count) { return queue.ClaimRun(count); },
+            [&queue, width](std::uint32_t y, std::uint32_t rows, std::size_t) {
+              queue.PublishRun(rows, y, width);
+              return true;
+            });
+        queue.Finish();
+      });
+    } catch (const std::system_error&) {
+      no_thread = true;
+      return FastEnd::kIrregular;
+    }
+    struct Join {
+      RowQueue& queue;
+      std::thread& thread;
+      ~Join() {
+        queue.Stop();
+        thread.join();
+      }
+    } join{queue, inflating};
+    Placement where;
+    const std::uint8_t* stored = nullptr;
+    while (queue.Next(where, stored)) {
+      if (!decoder.Deliver(where.y, stored)) {
+        bad_filter = true;
+        break;
+      }
+      queue.Release();
+    }
+  }
+  return bad_filter ? FastEnd::kIrregular : end;
+}
+
+// The same on this thread, a few hundred KiB of rows at a time.
+[[nodiscard]] FastEnd FastRowsHere(PngIdatInflater& inflater, RowDecoder& decoder,
+                                   std::uint32_t height, std::size_t stride) {
+  const std::size_t rows = std::max<std::size_t>(1, kReadChunk / stride);
+  std::vector<std::uint8_t> buffer(rows * stride);
+  return InflateRows(
+      inflater, height, stride, rows,
+      [&buffer, rows](std::size_t& count) {
+        count = rows;
+        return buffer.data();
+      },
+      [&buffer, &decoder, stride](std::uint32_t y, std::uint32_t count, std::size_t keep) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+          if (!decoder.Deliver(y + i, buffer.data() + i * stride)) return false;
+        }
+        std::memmove(buffer.data(), buffer.data() + std::size_t{count} * stride, keep);
+        return true;
+      });
+}
+
+// Decodes the image data after ReadInfo; `delivered` tells how many rows
+// (from the top) the sink has.
+[[nodiscard]] FastEnd DecodeFast(PngRead& read, const PngPixelFormat& format, RowSink& sink,
+                                 std::uint32_t& delivered) {
+  const std::uint32_t first_length = (std::uint32_t{read.last_eight[0]} << 24) |
+                                     (std::uint32_t{read.last_eight[1]} << 16) |
+                                     (std::uint32_t{read.last_eight[2]} << 8) |
+                                     read.last_eight[3];
+  const std::uint64_t limit =
+      PngIdatLimit(read.width, read.height, png_get_channels(read.png, read.info),
+                   format.bit_depth, kMaxChunkBytes);
+  PngIdatInflater inflater(*read.source, read.buffer + read.taken, read.buffered - read.taken,
+                           first_length, limit);
+  RowDecoder decoder(format, sink);
+  const std::size_t stride = 1 + PngRowBytes(format);
+  const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / stride);
+  FastEnd end = FastEnd::kIrregular;
+  bool no_thread = false;
+  if (slots >= kMinQueueSlots && stride >= kMinQueuedRowBytes) {
+    end = FastRowsOnThread(inflater, decoder, read.height, read.width, stride, slots, no_thread);
+  }
+  if (no_thread || slots < kMinQueueSlots || stride < kMinQueuedRowBytes) {
+    end = FastRowsHere(inflater, decoder, read.height, stride);
+  }
+  delivered = decoder.delivered();
+  return end;
+}
+
+// What libpng delivers when it decodes a picture again from the start: the
+// rows the fast path delivered already are left out, and the size the sink
+// took then stands.
+class SkipRows final : public RowSink {
+ public:
+  SkipRows(RowSink& sink, std::uint32_t rows) : sink_(sink), rows_(rows) {}
+  bool Begin(std::uint32_t, std::uint32_t, int) override { return true; }
+  void Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step, std::uint32_t count,
+              const std::uint8_t* rgba) override {
+    if (y >= rows_) sink_.Pixels(y, x_start, x_step, count, rgba);
+  }
+
+ private:
+  RowSink& sink_;
+  std::uint32_t rows_;
+};
+
+// How the fast path went, when it was taken.
+struct FastTry {
+  bool taken = false;
+  FastEnd end = FastEnd::kIrregular;
+  std::uint32_t delivered = 0;
+};
+
 }  // namespace
 
-DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+namespace {
+
+// One decode from the start of the file: through the fast path when `fast`
+// is given and the picture allows it (`fast` then tells how it went and the
+// outcome returned means nothing), else through libpng alone.
+// `delivered_before`: the sink has rows from an earlier try.
+[[nodiscard]] DecodeOutcome Decode(ByteSource& source, RowSink& sink,
+                                   const DecodeRequest& request, FastTry* fast,
+                                   bool delivered_before) {
   std::vector<std::uint8_t> buffer(kReadChunk);
   PngRead read;
   read.source = &source;
   read.max_pixels = request.max_pixels;
   read.buffer = buffer.data();
+  read.anything_delivered = delivered_before;
   Structs structs(read);
   if (!structs.ok()) return DecodeOutcome{DecodeStatus::kFailed, "out of memory"};
 
-  if (!ReadHeader(read)) {
+  if (!ReadInfo(read)) {
     if (read.too_large) return TooLarge(read.width, read.height);
     return Damaged(read);
   }
+  PngPixelFormat format;
+  if (fast != nullptr && FastFormat(read, format)) {
+    if (!sink.Begin(read.width, read.height, read.orientation)) {
+      return TooLarge(read.width, read.height);
+    }
+    fast->taken = true;
+    fast->end = DecodeFast(read, format, sink, fast->delivered);
+    return {};
+  }
+  if (!SetTransforms(read)) return Damaged(read);
   if (read.interlaced) {
     read.shift = ChooseShift(request, read.width, read.height, read.orientation >= 5);
   }
@@ -544,6 +810,22 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
   if (!ReadRows(read, sink, row.data(), rgba.data())) return Damaged(read);
   return DecodeOutcome{DecodeStatus::kOk, {}};
+}
+
+}  // namespace
+
+DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+  FastTry fast;
+  const DecodeOutcome outcome = Decode(source, sink, request, &fast, false);
+  if (!fast.taken) return outcome;
+  if (fast.end == FastEnd::kDone) return DecodeOutcome{DecodeStatus::kOk, {}};
+  if (fast.end == FastEnd::kTruncated && fast.delivered > 0) {
+    return DamagedOutcome("PNG", /*data_ended=*/true, /*anything_delivered=*/true);
+  }
+  // libpng decides what the rest of the file shows.
+  if (!source.Seek(0)) return DamagedOutcome("PNG", true, fast.delivered > 0);
+  SkipRows skip(sink, fast.delivered);
+  return Decode(source, skip, request, nullptr, fast.delivered > 0);
 }
 
 }  // namespace vistamere::picture
