@@ -543,7 +543,8 @@ enum class FastEnd { kDone, kTruncated, kIrregular };
       return false;
     }
     for (int i = 0; i < count; ++i) {
-      format.palette.insert(format.palette.end(), {palette[i].red, palette[i].green, palette[i].blue});
+      format.palette.insert(format.palette.end(),
+                            {palette[i].red, palette[i].green, palette[i].blue});
     }
   }
   if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) {
@@ -707,11 +708,10 @@ template <typename Claim, typename Publish>
                                  std::uint32_t& delivered) {
   const std::uint32_t first_length = (std::uint32_t{read.last_eight[0]} << 24) |
                                      (std::uint32_t{read.last_eight[1]} << 16) |
-                                     (std::uint32_t{read.last_eight[2]} << 8) |
-                                     read.last_eight[3];
+                                     (std::uint32_t{read.last_eight[2]} << 8) | read.last_eight[3];
   const std::uint64_t limit =
-      PngIdatLimit(read.width, read.height, png_get_channels(read.png, read.info),
-                   format.bit_depth, kMaxChunkBytes);
+      PngIdatLimit(read.width, read.height, png_get_channels(read.png, read.info), format.bit_depth,
+                   kMaxChunkBytes);
   PngIdatInflater inflater(*read.source, read.buffer + read.taken, read.buffered - read.taken,
                            first_length, limit);
   RowDecoder decoder(format, sink);
@@ -761,9 +761,8 @@ namespace {
 // is given and the picture allows it (`fast` then tells how it went and the
 // outcome returned means nothing), else through libpng alone.
 // `delivered_before`: the sink has rows from an earlier try.
-[[nodiscard]] DecodeOutcome Decode(ByteSource& source, RowSink& sink,
-                                   const DecodeRequest& request, FastTry* fast,
-                                   bool delivered_before) {
+[[nodiscard]] DecodeOutcome Decode(ByteSource& source, RowSink& sink, const DecodeRequest& request,
+                                   FastTry* fast, bool delivered_before) {
   std::vector<std::uint8_t> buffer(kReadChunk);
   PngRead read;
   read.source = &source;
@@ -816,7 +815,7 @@ namespace {
 
 DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
   FastTry fast;
-  const DecodeOutcome outcome = Decode(source, sink, request, &fast, false);
+  DecodeOutcome outcome = Decode(source, sink, request, &fast, false);
   if (!fast.taken) return outcome;
   if (fast.end == FastEnd::kDone) return DecodeOutcome{DecodeStatus::kOk, {}};
   if (fast.end == FastEnd::kTruncated && fast.delivered > 0) {
@@ -826,6 +825,10 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   if (!source.Seek(0)) return DamagedOutcome("PNG", true, fast.delivered > 0);
   SkipRows skip(sink, fast.delivered);
   return Decode(source, skip, request, nullptr, fast.delivered > 0);
+}
+
+DecodeOutcome DecodePngWithLibpng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+  return Decode(source, sink, request, nullptr, false);
 }
 
 }  // namespace vistamere::picture

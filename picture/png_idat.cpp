@@ -14,6 +14,10 @@ namespace {
 constexpr std::size_t kInputBytes = std::size_t{256} * 1024;
 constexpr std::uint32_t kMaxLength = 0x7FFFFFFFu;
 constexpr std::uint8_t kIdat[4] = {'I', 'D', 'A', 'T'};
+// libpng reads a chunk's data in pieces this large (PNG_IDAT_READ_SIZE) and
+// inflates none of a piece the file ends in: nor is it here.
+constexpr std::size_t kLibpngPiece = 8192;
+static_assert(kInputBytes % kLibpngPiece == 0);
 
 std::uint32_t BigEndian32(const std::uint8_t* bytes) {
   return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
@@ -26,12 +30,11 @@ std::uint32_t PngCrc(std::uint32_t crc, const std::uint8_t* bytes, std::size_t s
   return crc32_gzip_refl(crc, bytes, size);
 }
 
-std::uint64_t PngIdatLimit(std::uint32_t width, std::uint32_t height, int channels,
-                           int bit_depth, std::uint64_t chunk_limit) {
+std::uint64_t PngIdatLimit(std::uint32_t width, std::uint32_t height, int channels, int bit_depth,
+                           std::uint64_t chunk_limit) {
   // libpng 1.6's arithmetic, in 64 bits.
-  std::uint64_t row_factor = std::uint64_t{width} * static_cast<std::uint64_t>(channels) *
-                                 (bit_depth > 8 ? 2u : 1u) +
-                             1;
+  std::uint64_t row_factor =
+      std::uint64_t{width} * static_cast<std::uint64_t>(channels) * (bit_depth > 8 ? 2u : 1u) + 1;
   std::uint64_t limit = kMaxLength;
   if (height <= 0xFFFFFFFFull / row_factor) limit = height * row_factor;
   row_factor = std::min<std::uint64_t>(row_factor, 32566);
@@ -141,12 +144,14 @@ bool PngIdatInflater::LoadInput() {
       if (!StartChunk()) return false;
       continue;
     }
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(chunk_left_, input_.size()));
-    const std::size_t got = ReadBytes(input_.data(), wanted);
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk_left_, input_.size()));
+    std::size_t got = ReadBytes(input_.data(), wanted);
     crc_ = PngCrc(crc_, input_.data(), got);
     chunk_left_ -= got;
     if (got < wanted) {
       file_ended_ = true;
+      got -= got % kLibpngPiece;
     } else if (chunk_left_ == 0 && !CheckCrc()) {
       return false;
     }
@@ -209,7 +214,8 @@ void PngIdatInflater::Finish() {
   // The rest of the chunk that holds the stream's end (the Adler-32, which
   // libpng does not check either), and its CRC.
   while (chunk_left_ > 0) {
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(chunk_left_, input_.size()));
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk_left_, input_.size()));
     const std::size_t got = ReadBytes(input_.data(), wanted);
     crc_ = PngCrc(crc_, input_.data(), got);
     chunk_left_ -= got;

@@ -44,8 +44,8 @@ void UnfilterUp(const std::uint8_t* filtered, const std::uint8_t* previous, std:
   for (; i < size; ++i) out[i] = static_cast<std::uint8_t>(filtered[i] + previous[i]);
 }
 
-void UnfilterAverage(const std::uint8_t* filtered, const std::uint8_t* previous,
-                     std::uint8_t* out, std::size_t size, std::size_t bpp) {
+void UnfilterAverage(const std::uint8_t* filtered, const std::uint8_t* previous, std::uint8_t* out,
+                     std::size_t size, std::size_t bpp) {
   std::size_t i = 0;
   for (; i < bpp && i < size; ++i) {
     out[i] = static_cast<std::uint8_t>(filtered[i] + (previous[i] >> 1));
@@ -69,8 +69,8 @@ void UnfilterPaeth(const std::uint8_t* filtered, const std::uint8_t* previous, s
   std::size_t i = 0;
   for (; i < bpp && i < size; ++i) out[i] = static_cast<std::uint8_t>(filtered[i] + previous[i]);
   for (; i < size; ++i) {
-    out[i] = static_cast<std::uint8_t>(
-        filtered[i] + Paeth(out[i - bpp], previous[i], previous[i - bpp]));
+    out[i] = static_cast<std::uint8_t>(filtered[i] +
+                                       Paeth(out[i - bpp], previous[i], previous[i - bpp]));
   }
 }
 
@@ -190,8 +190,8 @@ void UnfilterPaethPixels(const std::uint8_t* filtered, const std::uint8_t* previ
 }
 
 template <std::size_t kBpp>
-void UnfilterPixels(std::uint8_t filter, const std::uint8_t* filtered,
-                    const std::uint8_t* previous, std::uint8_t* out, std::size_t size) {
+void UnfilterPixels(std::uint8_t filter, const std::uint8_t* filtered, const std::uint8_t* previous,
+                    std::uint8_t* out, std::size_t size) {
   switch (filter) {
     case kPngFilterSub:
       UnfilterSubPixels<kBpp>(filtered, previous, out, size);
@@ -208,9 +208,8 @@ void UnfilterPixels(std::uint8_t filter, const std::uint8_t* filtered,
 
 }  // namespace
 
-bool UnfilterPngRow(std::uint8_t filter, const std::uint8_t* filtered,
-                    const std::uint8_t* previous, std::uint8_t* out, std::size_t size,
-                    std::size_t bpp) {
+bool UnfilterPngRow(std::uint8_t filter, const std::uint8_t* filtered, const std::uint8_t* previous,
+                    std::uint8_t* out, std::size_t size, std::size_t bpp) {
   switch (filter) {
     case kPngFilterNone:
       std::memcpy(out, filtered, size);
@@ -289,18 +288,17 @@ void ToRgbaOf(const std::uint8_t* pixels, std::uint32_t count, std::uint8_t* rgb
 // RGB to RGBA 16 bytes (5 pixels and a third) at a time: the 4 whole pixels
 // of each 12 bytes are spread out by a byte shuffle.
 __attribute__((target("ssse3"))) void RgbToRgbaShuffled(const std::uint8_t* pixels,
-                                                        std::uint32_t count,
-                                                        std::uint8_t* rgba) {
+                                                        std::uint32_t count, std::uint8_t* rgba) {
   const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  std::uint32_t i = 0;
+  std::size_t i = 0;
   // Reads 16 bytes for the 12 of 4 pixels: stops while 16 are there.
   for (; i + 6 <= count; i += 4) {
     const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + 3 * i));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(rgba + 4 * i),
                      _mm_or_si128(_mm_shuffle_epi8(in, spread), opaque));
   }
-  ToRgbaOf<3>(pixels + 3 * i, count - i, rgba + 4 * i);
+  ToRgbaOf<3>(pixels + 3 * i, count - static_cast<std::uint32_t>(i), rgba + 4 * i);
 }
 
 bool HasSsse3() {
@@ -432,14 +430,15 @@ const std::uint8_t* PngRowConverter::ToRgba(const std::uint8_t* raw) {
     case Kind::kIndexed: {
       const int depth = format_.bit_depth;
       if (depth == 8) {
-        for (std::uint32_t x = 0; x < width; ++x) std::memcpy(rgba + 4 * x, &table_[raw[x]], 4);
+        for (std::size_t x = 0; x < width; ++x) std::memcpy(rgba + 4 * x, &table_[raw[x]], 4);
         return rgba;
       }
       // Samples of 1, 2 or 4 bits, the first in the byte's high bits.
       const std::uint32_t per_byte = 8u / static_cast<std::uint32_t>(depth);
       const std::uint32_t mask = (1u << depth) - 1;
-      for (std::uint32_t x = 0; x < width; ++x) {
-        const std::uint32_t shift = 8 - static_cast<std::uint32_t>(depth) * (x % per_byte + 1);
+      for (std::size_t x = 0; x < width; ++x) {
+        const auto shift =
+            static_cast<std::uint32_t>(8 - depth * static_cast<int>(x % per_byte + 1));
         std::memcpy(rgba + 4 * x, &table_[(raw[x / per_byte] >> shift) & mask], 4);
       }
       return rgba;
@@ -448,7 +447,7 @@ const std::uint8_t* PngRowConverter::ToRgba(const std::uint8_t* raw) {
       const std::uint8_t r = static_cast<std::uint8_t>(format_.key[0] & 0xFF);
       const std::uint8_t g = static_cast<std::uint8_t>(format_.key[1] & 0xFF);
       const std::uint8_t b = static_cast<std::uint8_t>(format_.key[2] & 0xFF);
-      for (std::uint32_t x = 0; x < width; ++x, raw += 3) {
+      for (std::size_t x = 0; x < width; ++x, raw += 3) {
         rgba[4 * x] = raw[0];
         rgba[4 * x + 1] = raw[1];
         rgba[4 * x + 2] = raw[2];
@@ -457,12 +456,13 @@ const std::uint8_t* PngRowConverter::ToRgba(const std::uint8_t* raw) {
       return rgba;
     }
     case Kind::kKeyWide: {
-      const int samples = channels_;  // 1 or 3
-      for (std::uint32_t x = 0; x < width; ++x, raw += 2 * samples) {
+      const auto samples = static_cast<std::size_t>(channels_);  // 1 or 3
+      for (std::size_t x = 0; x < width; ++x, raw += 2 * samples) {
         bool keyed = true;
-        for (int s = 0; s < samples; ++s) {
-          const std::uint16_t value = static_cast<std::uint16_t>((raw[2 * s] << 8) | raw[2 * s + 1]);
-          keyed = keyed && value == format_.key[static_cast<std::size_t>(s)];
+        for (std::size_t s = 0; s < samples; ++s) {
+          const std::uint16_t value =
+              static_cast<std::uint16_t>((raw[2 * s] << 8) | raw[2 * s + 1]);
+          keyed = keyed && value == format_.key[s];
         }
         rgba[4 * x] = raw[0];
         rgba[4 * x + 1] = samples == 3 ? raw[2] : raw[0];

@@ -25,8 +25,8 @@ enum PngFilter : std::uint8_t {
 // first row), `bpp` the bytes of a whole pixel (at least 1). `out` must not
 // overlap the other two. False for a filter type above 4.
 [[nodiscard]] bool UnfilterPngRow(std::uint8_t filter, const std::uint8_t* filtered,
-                                  const std::uint8_t* previous, std::uint8_t* out,
-                                  std::size_t size, std::size_t bpp);
+                                  const std::uint8_t* previous, std::uint8_t* out, std::size_t size,
+                                  std::size_t bpp);
 
 // Keeps the more significant (first) byte of each of `count` 16-bit samples.
 void NarrowSamples(const std::uint8_t* samples, std::size_t count, std::uint8_t* narrowed);
@@ -68,12 +68,12 @@ class PngRowConverter {
 
  private:
   enum class Kind {
-    kRgba8,      // as stored
-    kChannels,   // 8-bit grey, grey and alpha, RGB
-    kNarrow,     // 16-bit, no colour key
-    kIndexed,    // palette, or grey of up to 8 bits with or without a key: a table
-    kKeyRgb8,    // RGB with a colour key
-    kKeyWide,    // 16-bit grey or RGB with a colour key
+    kRgba8,     // as stored
+    kChannels,  // 8-bit grey, grey and alpha, RGB
+    kNarrow,    // 16-bit, no colour key
+    kIndexed,   // palette, or grey of up to 8 bits with or without a key: a table
+    kKeyRgb8,   // RGB with a colour key
+    kKeyWide,   // 16-bit grey or RGB with a colour key
   };
   PngPixelFormat format_;
   Kind kind_ = Kind::kRgba8;
