@@ -174,7 +174,7 @@ bool PngIdatInflater::Step(std::uint8_t* out, std::size_t capacity, std::size_t&
   const int result = isal_inflate(inflate_.get());
   const std::size_t made = room - inflate_->avail_out;
   produced += made;
-  if (result != ISAL_DECOMP_OK) {
+  if (result < 0 || result == ISAL_NEED_DICT) {
     state_ = State::kIrregular;
     return false;
   }
@@ -205,22 +205,35 @@ std::size_t PngIdatInflater::Inflate(std::uint8_t* out, std::size_t capacity) {
 
 void PngIdatInflater::Finish() {
   if (state_ != State::kRunning) return;
-  // Past the image: inflated into a scratch buffer and dropped.
-  std::uint8_t scratch[4096];
+  // After the image only the end of the deflate data may come: more image
+  // data is for libpng to judge.
+  std::uint8_t extra = 0;
   while (!stream_ended_) {
     std::size_t produced = 0;
-    if (!Step(scratch, sizeof scratch, produced)) return;
+    if (!Step(&extra, 1, produced)) return;
+    if (produced > 0) {
+      state_ = State::kIrregular;
+      return;
+    }
   }
-  // The rest of the chunk that holds the stream's end (the Adler-32, which
-  // libpng does not check either), and its CRC.
-  while (chunk_left_ > 0) {
+  // Then zlib's Adler-32, which libpng reads (from the chunks after, if
+  // need be) but does not check. What the inflater took of it is still in
+  // its bit buffer.
+  std::size_t trailer =
+      inflate_->avail_in + static_cast<std::size_t>(std::max(0, inflate_->read_in_length) / 8);
+  while (trailer < 4) {
+    inflate_->avail_in = 0;
+    if (!LoadInput()) return;
+    trailer += inflate_->avail_in;
+  }
+  // The rest of the chunk that holds it, unread by libpng too but for its CRC.
+  while (chunk_left_ > 0 && !file_ended_) {
     const std::size_t wanted =
         static_cast<std::size_t>(std::min<std::uint64_t>(chunk_left_, input_.size()));
     const std::size_t got = ReadBytes(input_.data(), wanted);
     crc_ = PngCrc(crc_, input_.data(), got);
     chunk_left_ -= got;
     if (got < wanted) file_ended_ = true;
-    if (file_ended_) break;
   }
   if (!file_ended_ && crc_pending_ && !CheckCrc()) return;
   state_ = file_ended_ ? State::kTruncated : State::kDone;

@@ -48,9 +48,10 @@ class PngIdatInflater {
   // holds: what follows it is Finish()'s.
   [[nodiscard]] std::size_t Inflate(std::uint8_t* out, std::size_t capacity);
 
-  // Once the whole image is out: reads the stream to its end (data past the
-  // image is ignored, as libpng does) and the rest of the chunk that holds
-  // it, checking its CRC. The state becomes kDone when all is well.
+  // Once the whole image is out: reads the end of the stream (the end of
+  // the deflate data and the Adler-32) and the rest of the chunk that holds
+  // it, checking its CRC. The state becomes kDone when all is as libpng
+  // takes it without a doubt; data past the image is irregular.
   void Finish();
 
   [[nodiscard]] State state() const { return state_; }

@@ -284,6 +284,16 @@ const OddStream kOddStreams[] = {
     {"bad_filter_type", [] { return RgbPng(400, 6, Idats(Zlib(Raw(400, 6, 1, 3)), 100)); }},
     {"too_little_data", [] { return RgbPng(400, 6, Idats(Zlib(Raw(400, 5, 2)), 500)); }},
     {"too_much_data", [] { return RgbPng(400, 6, Idats(Zlib(Raw(400, 9, 3)), 500)); }},
+    {"adler_cut_short",
+     [] {
+       const Bytes stream = Zlib(Raw(400, 6, 3));
+       return RgbPng(400, 6, Idats(Bytes(stream.begin(), stream.end() - 2), 500));
+     }},
+    {"too_much_data_adler_cut_short",
+     [] {
+       const Bytes stream = Zlib(Raw(400, 7, 3));
+       return RgbPng(400, 6, Idats(Bytes(stream.begin(), stream.end() - 1), 500));
+     }},
     {"stream_without_end", [] { return RgbPng(400, 6, Idats(Zlib(Raw(400, 6, 1), false), 500)); }},
     {"end_in_a_chunk_of_its_own",
      [] {
