@@ -173,11 +173,13 @@ bool PngIdatInflater::Step(std::uint8_t* out, std::size_t capacity, std::size_t&
   const std::uint32_t avail_in = inflate_->avail_in;
   const int result = isal_inflate(inflate_.get());
   const std::size_t made = room - inflate_->avail_out;
-  produced += made;
   if (result < 0 || result == ISAL_NEED_DICT) {
+    // What this call wrote is not to be trusted: the inflater can write
+    // past the point where zlib stops.
     state_ = State::kIrregular;
     return false;
   }
+  produced += made;
   if (inflate_->block_state == ISAL_BLOCK_FINISH) {
     stream_ended_ = true;
     output_full_ = false;

@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "picture/png_decoder.h"
@@ -323,6 +326,21 @@ TEST_P(PngOddStreams, AsLibpng) {
 
 INSTANTIATE_TEST_SUITE_P(Streams, PngOddStreams, ::testing::ValuesIn(kOddStreams),
                          [](const auto& test) { return std::string(test.param.label); });
+
+// The fuzz target's seeds and what it found, less their first byte (the
+// target's own); their CRCs are right.
+TEST(PngFuzzFindings, AsLibpng) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(VISTAMERE_PNG_SEEDS_DIR)) {
+    SCOPED_TRACE(entry.path().filename().string());
+    std::ifstream file(entry.path(), std::ios::binary);
+    const Bytes input((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(input.empty());
+    ExpectAsLibpng(Bytes(input.begin() + 1, input.end()));
+    ++count;
+  }
+  EXPECT_GT(count, 0);
+}
 
 }  // namespace
 }  // namespace vistamere::picture::testing
