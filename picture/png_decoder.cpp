@@ -621,7 +621,11 @@ template <typename Claim, typename Publish>
     const std::size_t filled = partial + inflater.Inflate(run + partial, count * stride - partial);
     auto rows = static_cast<std::uint32_t>(filled / stride);
     const bool complete = y + rows == height;
-    if (complete) --rows;
+    if (complete) {
+      --rows;
+      // libpng looks at the last row's filter type before the stream's end.
+      if (run[std::size_t{rows} * stride] > kPngFilterPaeth) return FastEnd::kIrregular;
+    }
     partial = filled - std::size_t{rows} * stride;
     if (rows > 0 && !publish(y, rows, partial)) return FastEnd::kIrregular;
     y += rows;
