@@ -399,10 +399,18 @@ class RowQueue {
     return true;
   }
 
-  // Consumer: done with the row Next() gave.
-  void Release() {
+  // Consumer: the row after the one Next() gave, when it is there already
+  // (nullptr when not).
+  [[nodiscard]] const std::uint8_t* Second() {
     std::lock_guard lock(mutex_);
-    ++head_;
+    if (tail_ - head_ < 2) return nullptr;
+    return rows_.data() + ((head_ + 1) % slots_) * row_bytes_;
+  }
+
+  // Consumer: done with the row Next() gave (and with `count` - 1 more).
+  void Release(std::size_t count = 1) {
+    std::lock_guard lock(mutex_);
+    head_ += count;
     if (producer_waiting_ && tail_ - head_ <= slots_ - batch_) room_.notify_one();
   }
 
@@ -576,27 +584,42 @@ class RowDecoder {
     for (auto& row : rows_) row.assign(size_, 0);
   }
 
-  // False for a bad filter type: the row is not delivered.
-  [[nodiscard]] bool Deliver(std::uint32_t y, const std::uint8_t* stored) {
-    // The previous row is in the other buffer: zeros above row 0.
-    std::uint8_t* out = rows_[y & 1].data();
-    if (!UnfilterPngRow(stored[0], stored + 1, rows_[(y & 1) ^ 1].data(), out, size_, bpp_)) {
-      return false;
+  // Delivers row y from `stored`, and row y + 1 from `next` (when given)
+  // too if both are filtered by Paeth: two such rows go faster at once.
+  // Returns how many rows were delivered, 0 for a bad filter type.
+  [[nodiscard]] std::uint32_t Deliver(std::uint32_t y, const std::uint8_t* stored,
+                                      const std::uint8_t* next) {
+    // Rows take turns in three buffers: the one before row y holds its
+    // upper neighbours (zeros above row 0).
+    std::uint8_t* out = rows_[y % 3].data();
+    const std::uint8_t* previous = rows_[(y + 2) % 3].data();
+    if (next != nullptr && stored[0] == kPngFilterPaeth && next[0] == kPngFilterPaeth) {
+      std::uint8_t* next_out = rows_[(y + 1) % 3].data();
+      if (UnfilterPngPaethPair(stored + 1, next + 1, previous, out, next_out, size_, bpp_)) {
+        Hand(y, out);
+        Hand(y + 1, next_out);
+        return 2;
+      }
     }
-    sink_.Pixels(y, 0, 1, width_, converter_.ToRgba(out));
-    delivered_ = y + 1;
-    return true;
+    if (!UnfilterPngRow(stored[0], stored + 1, previous, out, size_, bpp_)) return 0;
+    Hand(y, out);
+    return 1;
   }
 
   [[nodiscard]] std::uint32_t delivered() const { return delivered_; }
 
  private:
+  void Hand(std::uint32_t y, const std::uint8_t* row) {
+    sink_.Pixels(y, 0, 1, width_, converter_.ToRgba(row));
+    delivered_ = y + 1;
+  }
+
   PngRowConverter converter_;
   RowSink& sink_;
   std::size_t size_;
   std::size_t bpp_;
   std::uint32_t width_;
-  std::vector<std::uint8_t> rows_[2];
+  std::vector<std::uint8_t> rows_[3];
   std::uint32_t delivered_ = 0;
 };
 
@@ -676,11 +699,12 @@ template <typename Claim, typename Publish>
     Placement where;
     const std::uint8_t* stored = nullptr;
     while (queue.Next(where, stored)) {
-      if (!decoder.Deliver(where.y, stored)) {
+      const std::uint32_t delivered = decoder.Deliver(where.y, stored, queue.Second());
+      if (delivered == 0) {
         bad_filter = true;
         break;
       }
-      queue.Release();
+      queue.Release(delivered);
     }
   }
   return bad_filter ? FastEnd::kIrregular : end;
@@ -698,8 +722,12 @@ template <typename Claim, typename Publish>
         return buffer.data();
       },
       [&buffer, &decoder, stride](std::uint32_t y, std::uint32_t count, std::size_t keep) {
-        for (std::uint32_t i = 0; i < count; ++i) {
-          if (!decoder.Deliver(y + i, buffer.data() + i * stride)) return false;
+        for (std::uint32_t i = 0; i < count;) {
+          const std::uint8_t* stored = buffer.data() + std::size_t{i} * stride;
+          const std::uint32_t delivered =
+              decoder.Deliver(y + i, stored, i + 1 < count ? stored + stride : nullptr);
+          if (delivered == 0) return false;
+          i += delivered;
         }
         std::memmove(buffer.data(), buffer.data() + std::size_t{count} * stride, keep);
         return true;

@@ -28,6 +28,15 @@ enum PngFilter : std::uint8_t {
                                   const std::uint8_t* previous, std::uint8_t* out, std::size_t size,
                                   std::size_t bpp);
 
+// Undoes the Paeth filter on two rows at once, faster than one after the
+// other: `first` under `previous`, `second` under `first` (all as for
+// UnfilterPngRow). Only for whole pixels of 3 or 4 bytes: false otherwise,
+// and nothing done.
+[[nodiscard]] bool UnfilterPngPaethPair(const std::uint8_t* first, const std::uint8_t* second,
+                                        const std::uint8_t* previous, std::uint8_t* first_out,
+                                        std::uint8_t* second_out, std::size_t size,
+                                        std::size_t bpp);
+
 // Keeps the more significant (first) byte of each of `count` 16-bit samples.
 void NarrowSamples(const std::uint8_t* samples, std::size_t count, std::uint8_t* narrowed);
 
