@@ -447,6 +447,26 @@ std::uint32_t Rgba(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint3
 
 }  // namespace
 
+namespace {
+
+// Samples of 1, 2 or 4 bits, kPerByte to a byte, the first in its high
+// bits: each byte's pixels come whole from `byte_pixels` (kPerByte RGBA
+// pixels for each byte value).
+template <std::size_t kPerByte>
+void UnpackBytes(const std::uint8_t* raw, std::size_t width, const std::uint32_t* byte_pixels,
+                 std::uint8_t* rgba) {
+  const std::size_t whole = width / kPerByte;
+  for (std::size_t i = 0; i < whole; ++i) {
+    std::memcpy(rgba + 4 * kPerByte * i, byte_pixels + kPerByte * raw[i], 4 * kPerByte);
+  }
+  const std::size_t rest = width - whole * kPerByte;
+  if (rest > 0) {
+    std::memcpy(rgba + 4 * kPerByte * whole, byte_pixels + kPerByte * raw[whole], 4 * rest);
+  }
+}
+
+}  // namespace
+
 PngRowConverter::PngRowConverter(const PngPixelFormat& format)
     : format_(format), channels_(ChannelsOf(format.colour_type)) {
   const int depth = format.bit_depth;
@@ -470,6 +490,17 @@ PngRowConverter::PngRowConverter(const PngPixelFormat& format)
       for (std::uint32_t v = 0; v < levels; ++v) {
         const bool keyed = format.has_key && v == (format.key[0] & (levels - 1));
         table_[v] = Rgba(v * scale, v * scale, v * scale, keyed ? 0 : 255);
+      }
+    }
+    if (depth < 8) {
+      const int per_byte = 8 / depth;
+      const std::uint32_t mask = (1u << depth) - 1;
+      byte_pixels_.resize(256 * static_cast<std::size_t>(per_byte));
+      for (std::uint32_t v = 0; v < 256; ++v) {
+        for (int i = 0; i < per_byte; ++i) {
+          byte_pixels_[v * static_cast<std::uint32_t>(per_byte) + static_cast<std::uint32_t>(i)] =
+              table_[(v >> (8 - depth * (i + 1))) & mask];
+        }
       }
     }
   } else if (depth == 16) {
@@ -507,13 +538,16 @@ const std::uint8_t* PngRowConverter::ToRgba(const std::uint8_t* raw) {
         for (std::size_t x = 0; x < width; ++x) std::memcpy(rgba + 4 * x, &table_[raw[x]], 4);
         return rgba;
       }
-      // Samples of 1, 2 or 4 bits, the first in the byte's high bits.
-      const std::uint32_t per_byte = 8u / static_cast<std::uint32_t>(depth);
-      const std::uint32_t mask = (1u << depth) - 1;
-      for (std::size_t x = 0; x < width; ++x) {
-        const auto shift =
-            static_cast<std::uint32_t>(8 - depth * static_cast<int>(x % per_byte + 1));
-        std::memcpy(rgba + 4 * x, &table_[(raw[x / per_byte] >> shift) & mask], 4);
+      switch (depth) {
+        case 1:
+          UnpackBytes<8>(raw, width, byte_pixels_.data(), rgba);
+          break;
+        case 2:
+          UnpackBytes<4>(raw, width, byte_pixels_.data(), rgba);
+          break;
+        default:
+          UnpackBytes<2>(raw, width, byte_pixels_.data(), rgba);
+          break;
       }
       return rgba;
     }

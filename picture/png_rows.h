@@ -88,6 +88,7 @@ class PngRowConverter {
   Kind kind_ = Kind::kRgba8;
   int channels_ = 4;
   std::array<std::uint32_t, 256> table_{};  // RGBA of each sample value or index
+  std::vector<std::uint32_t> byte_pixels_;  // below 8 bits: the pixels of each byte value
   std::vector<std::uint8_t> rgba_;
   std::vector<std::uint8_t> narrowed_;
 };
