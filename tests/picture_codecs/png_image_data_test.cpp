@@ -147,8 +147,16 @@ Bytes WritePng(const Layout& layout, std::uint32_t width, std::uint32_t height, 
   return out;
 }
 
+// How far the pixels must agree with libpng's: all of them; or, where the
+// data breaks, those both delivered (zlib and ISA-L do not stop at the same
+// bit, and libpng asks for more data before it needs it, so the rows shown
+// before the break may differ; the outcome is then "truncated" where
+// libpng's is "failed" if only ours showed a row).
+enum class Agreement { kWhole, kWhereBothDelivered };
+
 // Decodes `bytes` both ways and expects the same outcome and pixels.
-void ExpectAsLibpng(const Bytes& bytes, std::size_t most_per_read = SIZE_MAX) {
+void ExpectAsLibpng(const Bytes& bytes, Agreement agreement = Agreement::kWhole,
+                    std::size_t most_per_read = SIZE_MAX) {
   DecodeRequest request;
   request.target_width = request.target_height = 1;
   MemoryByteSource source(bytes, most_per_read);
@@ -158,14 +166,22 @@ void ExpectAsLibpng(const Bytes& bytes, std::size_t most_per_read = SIZE_MAX) {
   CollectingSink reference;
   const DecodeOutcome expected = DecodePngWithLibpng(reference_source, reference, request);
 
-  EXPECT_EQ(outcome.status, expected.status);
+  const bool whole = agreement == Agreement::kWhole || expected.status == DecodeStatus::kOk;
   EXPECT_EQ(outcome.reason, expected.reason);
+  if (whole || reference.DeliveredPixels() > 0 || sink.DeliveredPixels() == 0) {
+    EXPECT_EQ(outcome.status, expected.status);
+  } else {
+    EXPECT_EQ(outcome.status, DecodeStatus::kTruncated);
+  }
   EXPECT_EQ(sink.misplaced(), 0u);
   ASSERT_EQ(sink.width(), reference.width());
   ASSERT_EQ(sink.height(), reference.height());
-  EXPECT_EQ(sink.DeliveredPixels(), reference.DeliveredPixels());
+  if (whole) {
+    EXPECT_EQ(sink.DeliveredPixels(), reference.DeliveredPixels());
+  }
   for (std::uint32_t y = 0; y < sink.height(); ++y) {
     for (std::uint32_t x = 0; x < sink.width(); ++x) {
+      if (!whole && !(sink.Delivered(x, y) && reference.Delivered(x, y))) continue;
       ASSERT_EQ(sink.At(x, y), reference.At(x, y))
           << x << "," << y << ": " << Describe(sink.At(x, y)) << " instead of "
           << Describe(reference.At(x, y));
@@ -203,7 +219,7 @@ TEST(PngImageDataDamage, CutsAndBadBytesAsLibpng) {
     spoilt[at] ^= 0x21;
     ExpectAsLibpng(spoilt);
   }
-  ExpectAsLibpng(whole, 7);  // a source that gives little at a time
+  ExpectAsLibpng(whole, Agreement::kWhole, 7);  // a source that gives little at a time
 }
 
 // Signature, IHDR of an 8-bit RGB picture, then `chunks`.
@@ -328,7 +344,7 @@ INSTANTIATE_TEST_SUITE_P(Streams, PngOddStreams, ::testing::ValuesIn(kOddStreams
                          [](const auto& test) { return std::string(test.param.label); });
 
 // The fuzz target's seeds and what it found, less their first byte (the
-// target's own); their CRCs are right.
+// target's own); their CRCs are right. As the target checks them.
 TEST(PngFuzzFindings, AsLibpng) {
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(VISTAMERE_PNG_SEEDS_DIR)) {
@@ -336,7 +352,7 @@ TEST(PngFuzzFindings, AsLibpng) {
     std::ifstream file(entry.path(), std::ios::binary);
     const Bytes input((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(input.empty());
-    ExpectAsLibpng(Bytes(input.begin() + 1, input.end()));
+    ExpectAsLibpng(Bytes(input.begin() + 1, input.end()), Agreement::kWhereBothDelivered);
     ++count;
   }
   EXPECT_GT(count, 0);
