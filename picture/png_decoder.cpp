@@ -3,24 +3,21 @@
 #include "picture/decode_outcomes.h"
 
 #include <algorithm>
-#include <condition_variable>
+#include <array>
 #include <csetjmp>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include <png.h>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "picture/exif_orientation.h"
 #include "picture/png_idat.h"
+#include "picture/png_image_data.h"
+#include "picture/png_row_queue.h"
 #include "picture/png_rows.h"
-#include "picture/prefaulted_allocator.h"
 
 namespace vistamere::picture {
 namespace {
@@ -39,18 +36,6 @@ constexpr std::size_t kReadChunk = std::size_t{256} * 1024;
 // Signature (8) and the IHDR chunk (8 + 13 + 4): once libpng reads past
 // them it has checked the header.
 constexpr std::uint64_t kHeaderEnd = 33;
-
-// Rows are decoded on a thread of their own while the caller's thread hands
-// them to the sink, through a queue of up to this many bytes of rows.
-// Waking a sleeping thread costs tens of microseconds on some machines:
-// the ring is long so that it happens rarely. Rows too wide for
-// kMinQueueSlots of them to fit are decoded on the caller's thread, and so
-// are rows narrower than kMinQueuedRowBytes, whose handing over through the
-// queue's lock would cost more than decoding them.
-constexpr std::size_t kQueueBytes = 4u << 20;
-constexpr std::size_t kMaxQueueSlots = 128;
-constexpr std::size_t kMinQueueSlots = 4;
-constexpr std::size_t kMinQueuedRowBytes = 1024;
 
 constexpr std::uint32_t kAdam7XStart[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::uint32_t kAdam7XStep[7] = {8, 8, 4, 4, 2, 2, 1};
@@ -263,15 +248,6 @@ const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std:
   return true;
 }
 
-// Where a row's pixels go: RowSink::Pixels's arguments, in the delivered
-// (possibly shrunk) picture.
-struct Placement {
-  std::uint32_t y = 0;
-  std::uint32_t x_start = 0;
-  std::uint32_t x_step = 1;
-  std::uint32_t count = 0;
-};
-
 // Reads every row of the picture, or of each interlace pass, in file order,
 // each straight into its buffer: libpng (left to interlace nothing itself)
 // gives a pass's rows as they are stored, its pixels side by side, and
@@ -321,122 +297,6 @@ template <typename Claim, typename Deliver>
         read.anything_delivered = true;
       });
 }
-
-// A ring of row buffers between the decoding thread (the producer) and the
-// sink's thread (the consumer). Each side sleeps until three quarters of
-// the ring are ready for it, so the threads wake each other about once per
-// ring, not per row.
-class RowQueue {
- public:
-  RowQueue(std::size_t slots, std::size_t row_bytes)
-      : slots_(slots),
-        batch_(slots - slots / 4),
-        row_bytes_(row_bytes),
-        rows_(slots * row_bytes),
-        placements_(slots) {}
-
-  // Producer: the buffer for the next row; nullptr once the consumer stopped.
-  [[nodiscard]] std::uint8_t* Claim() {
-    std::unique_lock lock(mutex_);
-    if (tail_ - head_ == slots_ && !stopped_) {
-      producer_waiting_ = true;
-      room_.wait(lock, [this] { return tail_ - head_ <= slots_ - batch_ || stopped_; });
-      producer_waiting_ = false;
-    }
-    if (stopped_) return nullptr;
-    return rows_.data() + (tail_ % slots_) * row_bytes_;
-  }
-
-  // Producer: the buffer for the next rows, `count` (at least 1) of them
-  // side by side; nullptr once the consumer stopped. A full ring is claimed
-  // again once a quarter of it is free.
-  [[nodiscard]] std::uint8_t* ClaimRun(std::size_t& count) {
-    if (Claim() == nullptr) return nullptr;
-    std::lock_guard lock(mutex_);
-    const std::size_t slot = tail_ % slots_;
-    count = std::min(slots_ - static_cast<std::size_t>(tail_ - head_), slots_ - slot);
-    return rows_.data() + slot * row_bytes_;
-  }
-
-  // Producer: the first `count` rows of the run are filled, whole rows of
-  // the picture from row `y` on.
-  void PublishRun(std::size_t count, std::uint32_t y, std::uint32_t width) {
-    std::lock_guard lock(mutex_);
-    for (std::size_t i = 0; i < count; ++i) {
-      placements_[(tail_ + i) % slots_] = Placement{y + static_cast<std::uint32_t>(i), 0, 1, width};
-    }
-    tail_ += count;
-    if (consumer_waiting_ && tail_ - head_ >= batch_) ready_.notify_one();
-  }
-
-  // Producer: the claimed row is filled.
-  void Publish(const Placement& where) {
-    std::lock_guard lock(mutex_);
-    placements_[tail_ % slots_] = where;
-    ++tail_;
-    if (consumer_waiting_ && tail_ - head_ >= batch_) ready_.notify_one();
-  }
-
-  // Producer: no more rows.
-  void Finish() {
-    std::lock_guard lock(mutex_);
-    finished_ = true;
-    ready_.notify_one();
-  }
-
-  // Consumer: the oldest row not yet released; false when there is none
-  // left and none will come.
-  [[nodiscard]] bool Next(Placement& where, const std::uint8_t*& pixels) {
-    std::unique_lock lock(mutex_);
-    if (tail_ == head_ && !finished_) {
-      consumer_waiting_ = true;
-      ready_.wait(lock, [this] { return tail_ - head_ >= batch_ || finished_; });
-      consumer_waiting_ = false;
-    }
-    if (tail_ == head_) return false;
-    where = placements_[head_ % slots_];
-    pixels = rows_.data() + (head_ % slots_) * row_bytes_;
-    return true;
-  }
-
-  // Consumer: the row after the one Next() gave, when it is there already
-  // (nullptr when not).
-  [[nodiscard]] const std::uint8_t* Second() {
-    std::lock_guard lock(mutex_);
-    if (tail_ - head_ < 2) return nullptr;
-    return rows_.data() + ((head_ + 1) % slots_) * row_bytes_;
-  }
-
-  // Consumer: done with the row Next() gave (and with `count` - 1 more).
-  void Release(std::size_t count = 1) {
-    std::lock_guard lock(mutex_);
-    head_ += count;
-    if (producer_waiting_ && tail_ - head_ <= slots_ - batch_) room_.notify_one();
-  }
-
-  // Consumer: wants no more rows.
-  void Stop() {
-    std::lock_guard lock(mutex_);
-    stopped_ = true;
-    room_.notify_one();
-  }
-
- private:
-  const std::size_t slots_;
-  const std::size_t batch_;
-  const std::size_t row_bytes_;
-  std::vector<std::uint8_t, PrefaultedAllocator<std::uint8_t>> rows_;
-  std::vector<Placement> placements_;
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::condition_variable room_;
-  std::uint64_t head_ = 0;  // rows released by the consumer
-  std::uint64_t tail_ = 0;  // rows published by the producer
-  bool producer_waiting_ = false;
-  bool consumer_waiting_ = false;
-  bool finished_ = false;
-  bool stopped_ = false;
-};
 
 // ReadRows for the decoding thread: rows go into the queue. False when
 // libpng gave up or the consumer stopped.
@@ -520,8 +380,6 @@ class Structs {
 // picture is then decoded again by libpng from the start, the rows already
 // delivered skipped.
 
-enum class FastEnd { kDone, kTruncated, kIrregular };
-
 // The pixel format of a picture the fast path takes: false for an
 // interlaced one and anything unusual.
 [[nodiscard]] bool FastFormat(const PngRead& read, PngPixelFormat& format) {
@@ -572,172 +430,10 @@ enum class FastEnd { kDone, kTruncated, kIrregular };
   return true;
 }
 
-// Stored rows (their filter type byte first) to RGBA, to the sink.
-class RowDecoder {
- public:
-  RowDecoder(const PngPixelFormat& format, RowSink& sink)
-      : converter_(format),
-        sink_(sink),
-        size_(PngRowBytes(format)),
-        bpp_(PngFilterBpp(format)),
-        width_(format.width) {
-    for (auto& row : rows_) row.assign(size_, 0);
-  }
-
-  // Delivers row y from `stored`, and row y + 1 from `next` (when given)
-  // too if both are filtered by Paeth: two such rows go faster at once.
-  // Returns how many rows were delivered, 0 for a bad filter type.
-  [[nodiscard]] std::uint32_t Deliver(std::uint32_t y, const std::uint8_t* stored,
-                                      const std::uint8_t* next) {
-    // Rows take turns in three buffers: the one before row y holds its
-    // upper neighbours (zeros above row 0).
-    std::uint8_t* out = rows_[y % 3].data();
-    const std::uint8_t* previous = rows_[(y + 2) % 3].data();
-    if (next != nullptr && stored[0] == kPngFilterPaeth && next[0] == kPngFilterPaeth) {
-      std::uint8_t* next_out = rows_[(y + 1) % 3].data();
-      if (UnfilterPngPaethPair(stored + 1, next + 1, previous, out, next_out, size_, bpp_)) {
-        Hand(y, out);
-        Hand(y + 1, next_out);
-        return 2;
-      }
-    }
-    if (!UnfilterPngRow(stored[0], stored + 1, previous, out, size_, bpp_)) return 0;
-    Hand(y, out);
-    return 1;
-  }
-
-  [[nodiscard]] std::uint32_t delivered() const { return delivered_; }
-
- private:
-  void Hand(std::uint32_t y, const std::uint8_t* row) {
-    sink_.Pixels(y, 0, 1, width_, converter_.ToRgba(row));
-    delivered_ = y + 1;
-  }
-
-  PngRowConverter converter_;
-  RowSink& sink_;
-  std::size_t size_;
-  std::size_t bpp_;
-  std::uint32_t width_;
-  std::vector<std::uint8_t> rows_[3];
-  std::uint32_t delivered_ = 0;
-};
-
-// Inflates the picture's stored rows (`stride` bytes each) into the room
-// claim(count) gives: `count` rows side by side, the first already holding
-// what the last call left of a row. publish(y, rows, keep) takes the first
-// `rows` of them, whole, as rows y...; `keep` bytes after them stay for the
-// next claim. The last row is published only once the stream's end and its
-// chunk's CRC are checked (libpng delivers it only then). Either callback
-// returning nullptr or false stops the inflating (kIrregular).
-template <typename Claim, typename Publish>
-[[nodiscard]] FastEnd InflateRows(PngIdatInflater& inflater, std::uint32_t height,
-                                  std::size_t stride, std::size_t max_run, Claim claim,
-                                  Publish publish) {
-  std::uint32_t y = 0;
-  std::size_t partial = 0;
-  while (y < height) {
-    std::size_t count = 0;
-    std::uint8_t* run = claim(count);
-    if (run == nullptr) return FastEnd::kIrregular;
-    count = std::min({count, max_run, std::size_t{height - y}});
-    const std::size_t filled = partial + inflater.Inflate(run + partial, count * stride - partial);
-    auto rows = static_cast<std::uint32_t>(filled / stride);
-    const bool complete = y + rows == height;
-    if (complete) {
-      --rows;
-      // libpng looks at the last row's filter type before the stream's end.
-      if (run[std::size_t{rows} * stride] > kPngFilterPaeth) return FastEnd::kIrregular;
-    }
-    partial = filled - std::size_t{rows} * stride;
-    if (rows > 0 && !publish(y, rows, partial)) return FastEnd::kIrregular;
-    y += rows;
-    if (complete) {
-      inflater.Finish();
-      if (inflater.state() != PngIdatInflater::State::kDone) break;
-      if (!publish(y, 1, 0)) return FastEnd::kIrregular;
-      return FastEnd::kDone;
-    }
-    if (inflater.state() != PngIdatInflater::State::kRunning) break;
-  }
-  return inflater.state() == PngIdatInflater::State::kTruncated ? FastEnd::kTruncated
-                                                                : FastEnd::kIrregular;
-}
-
-// Inflates on a second thread and unfilters and delivers here.
-[[nodiscard]] FastEnd FastRowsOnThread(PngIdatInflater& inflater, RowDecoder& decoder,
-                                       std::uint32_t height, std::uint32_t width,
-                                       std::size_t stride, std::size_t slots, bool& no_thread) {
-  RowQueue queue(slots, stride);
-  FastEnd end = FastEnd::kIrregular;
-  bool bad_filter = false;
-  {
-    std::thread inflating;
-    try {
-      inflating = std::thread([&] {
-        end = InflateRows(
-            inflater, height, stride, std::max<std::size_t>(1, slots / 8),
-            [&queue](std::size_t& count) { return queue.ClaimRun(count); },
-            [&queue, width](std::uint32_t y, std::uint32_t rows, std::size_t) {
-              queue.PublishRun(rows, y, width);
-              return true;
-            });
-        queue.Finish();
-      });
-    } catch (const std::system_error&) {
-      no_thread = true;
-      return FastEnd::kIrregular;
-    }
-    struct Join {
-      RowQueue& queue;
-      std::thread& thread;
-      ~Join() {
-        queue.Stop();
-        thread.join();
-      }
-    } join{queue, inflating};
-    Placement where;
-    const std::uint8_t* stored = nullptr;
-    while (queue.Next(where, stored)) {
-      const std::uint32_t delivered = decoder.Deliver(where.y, stored, queue.Second());
-      if (delivered == 0) {
-        bad_filter = true;
-        break;
-      }
-      queue.Release(delivered);
-    }
-  }
-  return bad_filter ? FastEnd::kIrregular : end;
-}
-
-// The same on this thread, a few hundred KiB of rows at a time.
-[[nodiscard]] FastEnd FastRowsHere(PngIdatInflater& inflater, RowDecoder& decoder,
-                                   std::uint32_t height, std::size_t stride) {
-  const std::size_t rows = std::max<std::size_t>(1, kReadChunk / stride);
-  std::vector<std::uint8_t> buffer(rows * stride);
-  return InflateRows(
-      inflater, height, stride, rows,
-      [&buffer, rows](std::size_t& count) {
-        count = rows;
-        return buffer.data();
-      },
-      [&buffer, &decoder, stride](std::uint32_t y, std::uint32_t count, std::size_t keep) {
-        for (std::uint32_t i = 0; i < count;) {
-          const std::uint8_t* stored = buffer.data() + std::size_t{i} * stride;
-          const std::uint32_t delivered =
-              decoder.Deliver(y + i, stored, i + 1 < count ? stored + stride : nullptr);
-          if (delivered == 0) return false;
-          i += delivered;
-        }
-        std::memmove(buffer.data(), buffer.data() + std::size_t{count} * stride, keep);
-        return true;
-      });
-}
-
 // Decodes the image data after ReadInfo; `delivered` tells how many rows
 // (from the top) the sink has.
-[[nodiscard]] FastEnd DecodeFast(PngRead& read, const PngPixelFormat& format, RowSink& sink,
-                                 std::uint32_t& delivered) {
+[[nodiscard]] PngImageDataEnd DecodeFast(PngRead& read, const PngPixelFormat& format, RowSink& sink,
+                                         std::uint32_t& delivered) {
   const std::uint32_t first_length = (std::uint32_t{read.last_eight[0]} << 24) |
                                      (std::uint32_t{read.last_eight[1]} << 16) |
                                      (std::uint32_t{read.last_eight[2]} << 8) | read.last_eight[3];
@@ -746,19 +442,7 @@ template <typename Claim, typename Publish>
                    kMaxChunkBytes);
   PngIdatInflater inflater(*read.source, read.buffer + read.taken, read.buffered - read.taken,
                            first_length, limit);
-  RowDecoder decoder(format, sink);
-  const std::size_t stride = 1 + PngRowBytes(format);
-  const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / stride);
-  FastEnd end = FastEnd::kIrregular;
-  bool no_thread = false;
-  if (slots >= kMinQueueSlots && stride >= kMinQueuedRowBytes) {
-    end = FastRowsOnThread(inflater, decoder, read.height, read.width, stride, slots, no_thread);
-  }
-  if (no_thread || slots < kMinQueueSlots || stride < kMinQueuedRowBytes) {
-    end = FastRowsHere(inflater, decoder, read.height, stride);
-  }
-  delivered = decoder.delivered();
-  return end;
+  return DecodePngImageData(inflater, format, read.height, sink, delivered);
 }
 
 // What libpng delivers when it decodes a picture again from the start: the
@@ -781,7 +465,7 @@ class SkipRows final : public RowSink {
 // How the fast path went, when it was taken.
 struct FastTry {
   bool taken = false;
-  FastEnd end = FastEnd::kIrregular;
+  PngImageDataEnd end = PngImageDataEnd::kIrregular;
   std::uint32_t delivered = 0;
 };
 
@@ -826,8 +510,8 @@ namespace {
     return TooLarge(read.width, read.height);
   }
   const std::size_t row_bytes = PixelBytes(read) * read.width;
-  const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / row_bytes);
-  if (slots >= kMinQueueSlots && row_bytes >= kMinQueuedRowBytes) {
+  const std::size_t slots = QueueSlots(row_bytes);
+  if (slots > 0) {
     switch (ReadRowsOnThread(read, sink, slots)) {
       case Threaded::kDecoded:
         return DecodeOutcome{DecodeStatus::kOk, {}};
@@ -849,8 +533,8 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   FastTry fast;
   DecodeOutcome outcome = Decode(source, sink, request, &fast, false);
   if (!fast.taken) return outcome;
-  if (fast.end == FastEnd::kDone) return DecodeOutcome{DecodeStatus::kOk, {}};
-  if (fast.end == FastEnd::kTruncated && fast.delivered > 0) {
+  if (fast.end == PngImageDataEnd::kDone) return DecodeOutcome{DecodeStatus::kOk, {}};
+  if (fast.end == PngImageDataEnd::kTruncated && fast.delivered > 0) {
     return DamagedOutcome("PNG", /*data_ended=*/true, /*anything_delivered=*/true);
   }
   // libpng decides what the rest of the file shows.
