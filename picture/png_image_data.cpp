@@ -22,21 +22,23 @@ class RowDecoder {
         sink_(sink),
         size_(PngRowBytes(format)),
         bpp_(PngFilterBpp(format)),
-        width_(format.width) {
-    for (auto& row : rows_) row.assign(size_, 0);
-  }
+        width_(format.width),
+        // A third buffer only where rows can go in pairs.
+        rows_(bpp_ == 3 || bpp_ == 4 ? 3 : 2, std::vector<std::uint8_t>(size_, 0)) {}
 
   // Delivers row y from `stored`, and row y + 1 from `next` (when given)
   // too if both are filtered by Paeth: two such rows go faster at once.
   // Returns how many rows were delivered, 0 for a bad filter type.
   [[nodiscard]] std::uint32_t Deliver(std::uint32_t y, const std::uint8_t* stored,
                                       const std::uint8_t* next) {
-    // Rows take turns in three buffers: the one before row y holds its
-    // upper neighbours (zeros above row 0).
-    std::uint8_t* out = rows_[y % 3].data();
-    const std::uint8_t* previous = rows_[(y + 2) % 3].data();
-    if (next != nullptr && stored[0] == kPngFilterPaeth && next[0] == kPngFilterPaeth) {
-      std::uint8_t* next_out = rows_[(y + 1) % 3].data();
+    // Rows take turns in the buffers: the one before row y holds its upper
+    // neighbours (zeros above row 0).
+    const std::size_t buffers = rows_.size();
+    std::uint8_t* out = rows_[y % buffers].data();
+    const std::uint8_t* previous = rows_[(y + buffers - 1) % buffers].data();
+    if (next != nullptr && buffers == 3 && stored[0] == kPngFilterPaeth &&
+        next[0] == kPngFilterPaeth) {
+      std::uint8_t* next_out = rows_[(y + 1) % buffers].data();
       if (UnfilterPngPaethPair(stored + 1, next + 1, previous, out, next_out, size_, bpp_)) {
         Hand(y, out);
         Hand(y + 1, next_out);
@@ -61,7 +63,7 @@ class RowDecoder {
   std::size_t size_;
   std::size_t bpp_;
   std::uint32_t width_;
-  std::vector<std::uint8_t> rows_[3];
+  std::vector<std::vector<std::uint8_t>> rows_;
   std::uint32_t delivered_ = 0;
 };
 
@@ -156,7 +158,7 @@ template <typename Claim, typename Publish>
 // The same on this thread, a few hundred KiB of rows at a time.
 [[nodiscard]] PngImageDataEnd InflateHere(PngIdatInflater& inflater, RowDecoder& decoder,
                                           std::uint32_t height, std::size_t stride) {
-  const std::size_t rows = std::max<std::size_t>(4, kRowsHereBytes / stride);
+  const std::size_t rows = std::max<std::size_t>(1, kRowsHereBytes / stride);
   std::vector<std::uint8_t> buffer(rows * stride);
   return InflateRows(
       inflater, height, stride, rows,
