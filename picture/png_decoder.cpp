@@ -378,7 +378,8 @@ class Structs {
 // what a file shows whenever its data are not as they should be (a bad
 // CRC or zlib stream, a bad filter type, a chunk amid the data): the
 // picture is then decoded again by libpng from the start, the rows already
-// delivered skipped.
+// delivered skipped. A file that ends early is judged here (truncated),
+// unless not a row came before its end.
 
 // The pixel format of a picture the fast path takes: false for an
 // interlaced one and anything unusual.
