@@ -15,7 +15,7 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(bmp jpeg jpeg_dc png gif webp tiff load_pipeline key_decoder text_console presenter)
+  targets=(bmp jpeg jpeg_dc png png_image_data gif webp tiff load_pipeline key_decoder text_console presenter)
 fi
 picture_seeds=(fuzz/corpus/bmp fuzz/corpus/jpeg fuzz/corpus/png fuzz/corpus/gif
                fuzz/corpus/webp fuzz/corpus/tiff)

@@ -3,22 +3,21 @@
 #include "picture/decode_outcomes.h"
 
 #include <algorithm>
-#include <condition_variable>
+#include <array>
 #include <csetjmp>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include <png.h>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "picture/exif_orientation.h"
-#include "picture/prefaulted_allocator.h"
+#include "picture/png_idat.h"
+#include "picture/png_image_data.h"
+#include "picture/png_row_queue.h"
+#include "picture/png_rows.h"
 
 namespace vistamere::picture {
 namespace {
@@ -37,18 +36,6 @@ constexpr std::size_t kReadChunk = std::size_t{256} * 1024;
 // Signature (8) and the IHDR chunk (8 + 13 + 4): once libpng reads past
 // them it has checked the header.
 constexpr std::uint64_t kHeaderEnd = 33;
-
-// Rows are decoded on a thread of their own while the caller's thread hands
-// them to the sink, through a queue of up to this many bytes of rows.
-// Waking a sleeping thread costs tens of microseconds on some machines:
-// the ring is long so that it happens rarely. Rows too wide for
-// kMinQueueSlots of them to fit are decoded on the caller's thread, and so
-// are rows narrower than kMinQueuedRowBytes, whose handing over through the
-// queue's lock would cost more than decoding them.
-constexpr std::size_t kQueueBytes = 4u << 20;
-constexpr std::size_t kMaxQueueSlots = 128;
-constexpr std::size_t kMinQueueSlots = 4;
-constexpr std::size_t kMinQueuedRowBytes = 1024;
 
 constexpr std::uint32_t kAdam7XStart[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::uint32_t kAdam7XStep[7] = {8, 8, 4, 4, 2, 2, 1};
@@ -129,6 +116,9 @@ struct PngRead {
   std::uint32_t sample_bytes = 1;
   int orientation = 1;
   bool anything_delivered = false;
+  // The last 8 bytes libpng asked for in one piece: after png_read_info,
+  // the first IDAT chunk's length and type.
+  std::uint8_t last_eight[8] = {};
 };
 
 std::size_t PixelBytes(const PngRead& read) {
@@ -160,6 +150,8 @@ void CheckDeclaredSize(PngRead& read) {
 void ReadData(png_structp png, png_bytep destination, png_size_t length) {
   auto& read = *static_cast<PngRead*>(png_get_io_ptr(png));
   if (!read.header_checked && read.handed >= kHeaderEnd) CheckDeclaredSize(read);
+  const png_bytep start = destination;
+  const png_size_t asked = length;
   while (length > 0) {
     if (read.taken == read.buffered) {
       read.taken = 0;
@@ -176,6 +168,7 @@ void ReadData(png_structp png, png_bytep destination, png_size_t length) {
     destination += count;
     length -= count;
   }
+  if (asked == sizeof read.last_eight) std::memcpy(read.last_eight, start, asked);
 }
 
 int OrientationOf(png_structp png, png_infop info) {
@@ -187,36 +180,8 @@ int OrientationOf(png_structp png, png_infop info) {
 
 // libpng can add the alpha channel, turn grey into RGB and drop the lower
 // byte of 16-bit samples itself, but on the decoding thread that costs more
-// than here, on the sink's (the threads then share the work).
-template <int kChannels>
-void ToRgba(const std::uint8_t* pixels, std::uint32_t count, std::uint8_t* rgba) {
-  for (std::uint32_t i = 0; i < count; ++i, pixels += kChannels, rgba += 4) {
-    if constexpr (kChannels <= 2) {
-      rgba[0] = rgba[1] = rgba[2] = pixels[0];
-    } else {
-      rgba[0] = pixels[0];
-      rgba[1] = pixels[1];
-      rgba[2] = pixels[2];
-    }
-    rgba[3] = kChannels % 2 == 0 ? pixels[kChannels - 1] : 0xFF;
-  }
-}
-
-// Keeps the more significant (first) byte of each of `count` 16-bit samples.
-void Narrow(const std::uint8_t* samples, std::size_t count, std::uint8_t* narrowed) {
-  std::size_t i = 0;
-#ifdef __SSE2__
-  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
-  for (; i + 16 <= count; i += 16) {
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i));
-    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * i + 16));
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(narrowed + i),
-        _mm_packus_epi16(_mm_and_si128(first, low_bytes), _mm_and_si128(second, low_bytes)));
-  }
-#endif
-  for (; i < count; ++i) narrowed[i] = samples[2 * i];
-}
+// than here, on the sink's (the threads then share the work): see
+// ChannelsToRgba and NarrowSamples.
 
 // Bytes the sink's side needs to turn a row of `width` pixels into RGBA.
 std::size_t RgbaBufferBytes(const PngRead& read) {
@@ -231,31 +196,20 @@ const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std:
                            std::uint8_t* buffer) {
   if (read.sample_bytes == 2) {
     if (read.channels == 4) {
-      Narrow(pixels, std::size_t{count} * 4, buffer);
+      NarrowSamples(pixels, std::size_t{count} * 4, buffer);
       return buffer;
     }
     std::uint8_t* narrowed = buffer + std::size_t{read.width} * 4;
-    Narrow(pixels, std::size_t{count} * read.channels, narrowed);
+    NarrowSamples(pixels, std::size_t{count} * read.channels, narrowed);
     pixels = narrowed;
   }
-  switch (read.channels) {
-    case 1:
-      ToRgba<1>(pixels, count, buffer);
-      return buffer;
-    case 2:
-      ToRgba<2>(pixels, count, buffer);
-      return buffer;
-    case 3:
-      ToRgba<3>(pixels, count, buffer);
-      return buffer;
-    default:
-      return pixels;
-  }
+  if (read.channels == 4) return pixels;
+  ChannelsToRgba(static_cast<int>(read.channels), pixels, count, buffer);
+  return buffer;
 }
 
-// Reads the chunks up to the image data and sets the conversion of every
-// colour type and depth to 8-bit RGB or RGBA. False when libpng gave up.
-[[nodiscard]] bool ReadHeader(PngRead& read) {
+// Reads the chunks up to the image data. False when libpng gave up.
+[[nodiscard]] bool ReadInfo(PngRead& read) {
   if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   png_set_read_fn(read.png, &read, ReadData);
   png_set_user_limits(read.png, kMaxSide, kMaxSide);
@@ -275,7 +229,13 @@ const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std:
   read.height = png_get_image_height(read.png, read.info);
   read.interlaced = png_get_interlace_type(read.png, read.info) != PNG_INTERLACE_NONE;
   read.orientation = OrientationOf(read.png, read.info);
+  return true;
+}
 
+// Sets libpng's conversion of every colour type and depth to 8-bit RGB or
+// RGBA. False when libpng gave up.
+[[nodiscard]] bool SetTransforms(PngRead& read) {
+  if (setjmp(png_jmpbuf(read.png)) != 0) return false;
   png_set_expand(read.png);
   if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) png_set_tRNS_to_alpha(read.png);
   png_read_update_info(read.png, read.info);
@@ -287,15 +247,6 @@ const std::uint8_t* AsRgba(const PngRead& read, const std::uint8_t* pixels, std:
   }
   return true;
 }
-
-// Where a row's pixels go: RowSink::Pixels's arguments, in the delivered
-// (possibly shrunk) picture.
-struct Placement {
-  std::uint32_t y = 0;
-  std::uint32_t x_start = 0;
-  std::uint32_t x_step = 1;
-  std::uint32_t count = 0;
-};
 
 // Reads every row of the picture, or of each interlace pass, in file order,
 // each straight into its buffer: libpng (left to interlace nothing itself)
@@ -346,92 +297,6 @@ template <typename Claim, typename Deliver>
         read.anything_delivered = true;
       });
 }
-
-// A ring of row buffers between the decoding thread (the producer) and the
-// sink's thread (the consumer). Each side sleeps until three quarters of
-// the ring are ready for it, so the threads wake each other about once per
-// ring, not per row.
-class RowQueue {
- public:
-  RowQueue(std::size_t slots, std::size_t row_bytes)
-      : slots_(slots),
-        batch_(slots - slots / 4),
-        row_bytes_(row_bytes),
-        rows_(slots * row_bytes),
-        placements_(slots) {}
-
-  // Producer: the buffer for the next row; nullptr once the consumer stopped.
-  [[nodiscard]] std::uint8_t* Claim() {
-    std::unique_lock lock(mutex_);
-    if (tail_ - head_ == slots_ && !stopped_) {
-      producer_waiting_ = true;
-      room_.wait(lock, [this] { return tail_ - head_ <= slots_ - batch_ || stopped_; });
-      producer_waiting_ = false;
-    }
-    if (stopped_) return nullptr;
-    return rows_.data() + (tail_ % slots_) * row_bytes_;
-  }
-
-  // Producer: the claimed row is filled.
-  void Publish(const Placement& where) {
-    std::lock_guard lock(mutex_);
-    placements_[tail_ % slots_] = where;
-    ++tail_;
-    if (consumer_waiting_ && tail_ - head_ >= batch_) ready_.notify_one();
-  }
-
-  // Producer: no more rows.
-  void Finish() {
-    std::lock_guard lock(mutex_);
-    finished_ = true;
-    ready_.notify_one();
-  }
-
-  // Consumer: the oldest row not yet released; false when there is none
-  // left and none will come.
-  [[nodiscard]] bool Next(Placement& where, const std::uint8_t*& pixels) {
-    std::unique_lock lock(mutex_);
-    if (tail_ == head_ && !finished_) {
-      consumer_waiting_ = true;
-      ready_.wait(lock, [this] { return tail_ - head_ >= batch_ || finished_; });
-      consumer_waiting_ = false;
-    }
-    if (tail_ == head_) return false;
-    where = placements_[head_ % slots_];
-    pixels = rows_.data() + (head_ % slots_) * row_bytes_;
-    return true;
-  }
-
-  // Consumer: done with the row Next() gave.
-  void Release() {
-    std::lock_guard lock(mutex_);
-    ++head_;
-    if (producer_waiting_ && tail_ - head_ <= slots_ - batch_) room_.notify_one();
-  }
-
-  // Consumer: wants no more rows.
-  void Stop() {
-    std::lock_guard lock(mutex_);
-    stopped_ = true;
-    room_.notify_one();
-  }
-
- private:
-  const std::size_t slots_;
-  const std::size_t batch_;
-  const std::size_t row_bytes_;
-  std::vector<std::uint8_t, PrefaultedAllocator<std::uint8_t>> rows_;
-  std::vector<Placement> placements_;
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::condition_variable room_;
-  std::uint64_t head_ = 0;  // rows released by the consumer
-  std::uint64_t tail_ = 0;  // rows published by the producer
-  bool producer_waiting_ = false;
-  bool consumer_waiting_ = false;
-  bool finished_ = false;
-  bool stopped_ = false;
-};
 
 // ReadRows for the decoding thread: rows go into the queue. False when
 // libpng gave up or the consumer stopped.
@@ -506,21 +371,138 @@ class Structs {
   PngRead& read_;
 };
 
+// The image data of a picture that is not interlaced is read here, not by
+// libpng: ISA-L inflates it, several times faster than zlib, and the rows
+// are unfiltered on the sink's thread, so that the two threads share the
+// work. libpng still reads every chunk before the image data, and decides
+// what a file shows whenever its data are not as they should be (a bad
+// CRC or zlib stream, a bad filter type, a chunk amid the data): the
+// picture is then decoded again by libpng from the start, the rows already
+// delivered skipped. A file that ends early is judged here (truncated),
+// unless not a row came before its end.
+
+// The pixel format of a picture the fast path takes: false for an
+// interlaced one and anything unusual.
+[[nodiscard]] bool FastFormat(const PngRead& read, PngPixelFormat& format) {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int depth = 0;
+  int colour_type = 0;
+  int interlace = 0;
+  int compression = 0;
+  int filter = 0;
+  if (png_get_IHDR(read.png, read.info, &width, &height, &depth, &colour_type, &interlace,
+                   &compression, &filter) == 0) {
+    return false;
+  }
+  if (interlace != PNG_INTERLACE_NONE || compression != PNG_COMPRESSION_TYPE_BASE ||
+      filter != PNG_FILTER_TYPE_BASE || std::memcmp(read.last_eight + 4, "IDAT", 4) != 0) {
+    return false;
+  }
+  format.width = width;
+  format.colour_type = colour_type;
+  format.bit_depth = depth;
+  if (!PngFormatValid(format)) return false;
+  if (colour_type == PNG_COLOR_TYPE_PALETTE) {
+    png_colorp palette = nullptr;
+    int count = 0;
+    if (png_get_PLTE(read.png, read.info, &palette, &count) == 0 || palette == nullptr) {
+      return false;
+    }
+    for (int i = 0; i < count; ++i) {
+      format.palette.insert(format.palette.end(),
+                            {palette[i].red, palette[i].green, palette[i].blue});
+    }
+  }
+  if (png_get_valid(read.png, read.info, PNG_INFO_tRNS) != 0) {
+    png_bytep alpha = nullptr;
+    int count = 0;
+    png_color_16p key = nullptr;
+    if (png_get_tRNS(read.png, read.info, &alpha, &count, &key) == 0) return false;
+    if (colour_type == PNG_COLOR_TYPE_PALETTE) {
+      if (alpha != nullptr) format.palette_alpha.assign(alpha, alpha + count);
+    } else if (key != nullptr) {
+      format.has_key = true;
+      format.key = colour_type == PNG_COLOR_TYPE_GRAY
+                       ? std::array<std::uint16_t, 3>{key->gray, 0, 0}
+                       : std::array<std::uint16_t, 3>{key->red, key->green, key->blue};
+    }
+  }
+  return true;
+}
+
+// Decodes the image data after ReadInfo; `delivered` tells how many rows
+// (from the top) the sink has.
+[[nodiscard]] PngImageDataEnd DecodeFast(PngRead& read, const PngPixelFormat& format, RowSink& sink,
+                                         std::uint32_t& delivered) {
+  const std::uint32_t first_length = (std::uint32_t{read.last_eight[0]} << 24) |
+                                     (std::uint32_t{read.last_eight[1]} << 16) |
+                                     (std::uint32_t{read.last_eight[2]} << 8) | read.last_eight[3];
+  const std::uint64_t limit =
+      PngIdatLimit(read.width, read.height, png_get_channels(read.png, read.info), format.bit_depth,
+                   kMaxChunkBytes);
+  PngIdatInflater inflater(*read.source, read.buffer + read.taken, read.buffered - read.taken,
+                           first_length, limit);
+  return DecodePngImageData(inflater, format, read.height, sink, delivered);
+}
+
+// What libpng delivers when it decodes a picture again from the start: the
+// rows the fast path delivered already are left out, and the size the sink
+// took then stands.
+class SkipRows final : public RowSink {
+ public:
+  SkipRows(RowSink& sink, std::uint32_t rows) : sink_(sink), rows_(rows) {}
+  bool Begin(std::uint32_t, std::uint32_t, int) override { return true; }
+  void Pixels(std::uint32_t y, std::uint32_t x_start, std::uint32_t x_step, std::uint32_t count,
+              const std::uint8_t* rgba) override {
+    if (y >= rows_) sink_.Pixels(y, x_start, x_step, count, rgba);
+  }
+
+ private:
+  RowSink& sink_;
+  std::uint32_t rows_;
+};
+
+// How the fast path went, when it was taken.
+struct FastTry {
+  bool taken = false;
+  PngImageDataEnd end = PngImageDataEnd::kIrregular;
+  std::uint32_t delivered = 0;
+};
+
 }  // namespace
 
-DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+namespace {
+
+// One decode from the start of the file: through the fast path when `fast`
+// is given and the picture allows it (`fast` then tells how it went and the
+// outcome returned means nothing), else through libpng alone.
+// `delivered_before`: the sink has rows from an earlier try.
+[[nodiscard]] DecodeOutcome Decode(ByteSource& source, RowSink& sink, const DecodeRequest& request,
+                                   FastTry* fast, bool delivered_before) {
   std::vector<std::uint8_t> buffer(kReadChunk);
   PngRead read;
   read.source = &source;
   read.max_pixels = request.max_pixels;
   read.buffer = buffer.data();
+  read.anything_delivered = delivered_before;
   Structs structs(read);
   if (!structs.ok()) return DecodeOutcome{DecodeStatus::kFailed, "out of memory"};
 
-  if (!ReadHeader(read)) {
+  if (!ReadInfo(read)) {
     if (read.too_large) return TooLarge(read.width, read.height);
     return Damaged(read);
   }
+  PngPixelFormat format;
+  if (fast != nullptr && FastFormat(read, format)) {
+    if (!sink.Begin(read.width, read.height, read.orientation)) {
+      return TooLarge(read.width, read.height);
+    }
+    fast->taken = true;
+    fast->end = DecodeFast(read, format, sink, fast->delivered);
+    return {};
+  }
+  if (!SetTransforms(read)) return Damaged(read);
   if (read.interlaced) {
     read.shift = ChooseShift(request, read.width, read.height, read.orientation >= 5);
   }
@@ -529,8 +511,8 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
     return TooLarge(read.width, read.height);
   }
   const std::size_t row_bytes = PixelBytes(read) * read.width;
-  const std::size_t slots = std::min(kMaxQueueSlots, kQueueBytes / row_bytes);
-  if (slots >= kMinQueueSlots && row_bytes >= kMinQueuedRowBytes) {
+  const std::size_t slots = QueueSlots(row_bytes);
+  if (slots > 0) {
     switch (ReadRowsOnThread(read, sink, slots)) {
       case Threaded::kDecoded:
         return DecodeOutcome{DecodeStatus::kOk, {}};
@@ -544,6 +526,26 @@ DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& 
   std::vector<std::uint8_t> rgba(RgbaBufferBytes(read));
   if (!ReadRows(read, sink, row.data(), rgba.data())) return Damaged(read);
   return DecodeOutcome{DecodeStatus::kOk, {}};
+}
+
+}  // namespace
+
+DecodeOutcome DecodePng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+  FastTry fast;
+  DecodeOutcome outcome = Decode(source, sink, request, &fast, false);
+  if (!fast.taken) return outcome;
+  if (fast.end == PngImageDataEnd::kDone) return DecodeOutcome{DecodeStatus::kOk, {}};
+  if (fast.end == PngImageDataEnd::kTruncated && fast.delivered > 0) {
+    return DamagedOutcome("PNG", /*data_ended=*/true, /*anything_delivered=*/true);
+  }
+  // libpng decides what the rest of the file shows.
+  if (!source.Seek(0)) return DamagedOutcome("PNG", true, fast.delivered > 0);
+  SkipRows skip(sink, fast.delivered);
+  return Decode(source, skip, request, nullptr, fast.delivered > 0);
+}
+
+DecodeOutcome DecodePngWithLibpng(ByteSource& source, RowSink& sink, const DecodeRequest& request) {
+  return Decode(source, sink, request, nullptr, false);
 }
 
 }  // namespace vistamere::picture

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ clang cmake ninja-build pkg-config make
   libchafa-dev libglib2.0-dev libjpeg62-turbo-dev libpng-dev libwebp-dev libgif-dev libtiff-dev
-  googletest libgtest-dev libbenchmark-dev libvterm-dev libclang-rt-14-dev
+  libisal-dev googletest libgtest-dev libbenchmark-dev libvterm-dev libclang-rt-14-dev
   tmux imagemagick xterm xvfb x11-apps xdotool kitty fonts-dejavu-core procps
   dpkg-dev groff-base
 )
@@ -35,7 +35,7 @@ fi
 if [ "${1:-}" = "--runtime" ]; then
   # Enough to build and start the program.
   packages=(g++ cmake ninja-build pkg-config libchafa-dev libglib2.0-dev libjpeg62-turbo-dev
-            libpng-dev libwebp-dev libgif-dev libtiff-dev)
+            libpng-dev libwebp-dev libgif-dev libtiff-dev libisal-dev)
 fi
 
 missing=()

@@ -49,6 +49,9 @@ class CollectingSink : public RowSink {
   std::uint32_t height() const { return height_; }
   int orientation() const { return orientation_; }
   Rgba At(std::uint32_t x, std::uint32_t y) const;
+  bool Delivered(std::uint32_t x, std::uint32_t y) const {
+    return deliveries_[static_cast<std::size_t>(y) * width_ + x] != 0;
+  }
   std::uint64_t DeliveredPixels() const;
   // Pixels delivered twice, or outside the announced size.
   std::uint64_t misplaced() const { return misplaced_; }
