@@ -120,8 +120,10 @@ struct Rgb {
     b += other.b;
     return *this;
   }
-  friend Rgb operator+(Rgb a, const Rgb& b) { return a += b; }
-  friend Rgb operator-(const Rgb& a, const Rgb& b) { return {a.r - b.r, a.g - b.g, a.b - b.b}; }
+  friend Rgb operator+(Rgb left, const Rgb& right) { return left += right; }
+  friend Rgb operator-(const Rgb& left, const Rgb& right) {
+    return {left.r - right.r, left.g - right.g, left.b - right.b};
+  }
 };
 
 double SquaredLength(const Rgb& sum) {
