@@ -73,9 +73,10 @@ std::vector<std::uint8_t> Resample(const picture::Canvas& canvas, int width, int
         g += weight[k] * pixel[1];
         b += weight[k] * pixel[2];
       }
-      sums[x * 3] = r;
-      sums[x * 3 + 1] = g;
-      sums[x * 3 + 2] = b;
+      std::uint32_t* sum = sums + static_cast<std::ptrdiff_t>(x) * 3;
+      sum[0] = r;
+      sum[1] = g;
+      sum[2] = b;
     }
   };
   const double total = static_cast<double>(canvas.width) * canvas.height;
@@ -151,7 +152,8 @@ CellSums SumCell(const std::uint8_t* samples, int stride) {
   for (int y = 0; y < kSide; ++y) {
     const std::uint8_t* row = samples + static_cast<std::ptrdiff_t>(y) * stride;
     for (int x = 0; x < kSide; ++x) {
-      const Rgb pixel{row[x * 3], row[x * 3 + 1], row[x * 3 + 2]};
+      const std::uint8_t* sample = row + static_cast<std::ptrdiff_t>(x) * 3;
+      const Rgb pixel{sample[0], sample[1], sample[2]};
       sums.rows[y] += pixel;
       sums.columns[x] += pixel;
       sums.quarters[(y >= kHalf ? 2 : 0) + (x >= kHalf ? 1 : 0)] += pixel;
