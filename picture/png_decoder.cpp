@@ -324,15 +324,7 @@ enum class Threaded { kDecoded, kGaveUp, kNoThread };
     } catch (const std::system_error&) {
       return Threaded::kNoThread;
     }
-    // Whatever the sink does, the decoder stops before the queue goes away.
-    struct Join {
-      RowQueue& queue;
-      std::thread& thread;
-      ~Join() {
-        queue.Stop();
-        thread.join();
-      }
-    } join{queue, decoder};
+    const JoinProducer join(queue, decoder);
     Placement where;
     const std::uint8_t* pixels = nullptr;
     while (queue.Next(where, pixels)) {

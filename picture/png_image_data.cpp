@@ -133,14 +133,7 @@ template <typename Claim, typename Publish>
       no_thread = true;
       return PngImageDataEnd::kIrregular;
     }
-    struct Join {
-      RowQueue& queue;
-      std::thread& thread;
-      ~Join() {
-        queue.Stop();
-        thread.join();
-      }
-    } join{queue, inflating};
+    const JoinProducer join(queue, inflating);
     Placement where;
     const std::uint8_t* stored = nullptr;
     while (queue.Next(where, stored)) {

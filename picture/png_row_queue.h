@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "picture/prefaulted_allocator.h"
@@ -155,6 +156,23 @@ class RowQueue {
   bool consumer_waiting_ = false;
   bool finished_ = false;
   bool stopped_ = false;
+};
+
+// Whatever the consumer does, its producer thread stops and is joined
+// before the queue goes away.
+class JoinProducer {
+ public:
+  JoinProducer(RowQueue& queue, std::thread& producer) : queue_(queue), producer_(producer) {}
+  ~JoinProducer() {
+    queue_.Stop();
+    producer_.join();
+  }
+  JoinProducer(const JoinProducer&) = delete;
+  JoinProducer& operator=(const JoinProducer&) = delete;
+
+ private:
+  RowQueue& queue_;
+  std::thread& producer_;
 };
 
 }  // namespace vistamere::picture
