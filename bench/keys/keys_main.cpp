@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/keys/key_sequence.h"
 #include "bench/keys/key_stats.h"
 #include "bench/keys/process_cpu.h"
 #include "bench/keys/pty_session.h"
@@ -34,7 +35,6 @@ namespace vistamere::bench {
 namespace {
 
 constexpr char kSyncEnd[] = "\x1b[?2026l";
-constexpr char kViewpointKeys[] = "XxYyZz1234";
 
 struct Options {
   std::string program;
@@ -57,17 +57,6 @@ constexpr char kKittyAttributes[] = "\x1b_Gi=31;OK\x1b\\\x1b[?62;c";
 
 double MillisecondsSince(PtySession::Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(PtySession::Clock::now() - start).count();
-}
-
-// A fixed, mixed sequence of the ten viewpoint keys.
-std::string KeySequence(int count) {
-  std::string keys;
-  std::uint32_t seed = 2024;
-  for (int i = 0; i < count; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    keys.push_back(kViewpointKeys[(seed >> 16) % 10]);
-  }
-  return keys;
 }
 
 // The frame a key brings: up to the end of the synchronized update, then

@@ -15,26 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/keys/key_sequence.h"
 #include "bench/keys/pty_session.h"
 
 namespace vistamere::bench {
 namespace {
 
 constexpr char kSyncEnd[] = "\x1b[?2026l";
-constexpr char kViewpointKeys[] = "XxYyZz1234";
 constexpr int kStartTimeoutMs = 60000;
 constexpr int kFrameTimeoutMs = 20000;
-
-// The same fixed, mixed sequence of the ten viewpoint keys as vistamere-keys.
-std::string KeySequence(int count) {
-  std::string keys;
-  std::uint32_t seed = 2024;
-  for (int i = 0; i < count; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    keys.push_back(kViewpointKeys[(seed >> 16) % 10]);
-  }
-  return keys;
-}
 
 int Run(int keys, bool truecolor, const std::vector<std::string>& command) {
   const std::vector<std::string> env = {"TERM=xterm-256color",
